@@ -1,0 +1,279 @@
+#include "app/qt/main_window.h"
+
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QVBoxLayout>
+#include <array>
+
+#include "app/qt/about_dialog.h"
+#include "app/qt/device_list_widget.h"
+#include "app/qt/images.h"
+#include "app/qt/trap_info_dialog.h"
+#include "settings/settings_file.h"
+
+namespace sd::gui {
+namespace {
+
+constexpr Qt::Alignment kLeft = Qt::AlignLeft;
+constexpr Qt::Alignment kCentre = Qt::AlignHCenter;
+
+// The Discovery List leads with the MAC address, the Monitor List with the status image and
+// the IP address; the last column of each exists only with the group interval features.
+constexpr std::array<ColumnSpec, 11> kDiscoveryColumns{{
+    {"MAC Address", kCentre, 100}, {"IP Address", kLeft, 100}, {"Protocol Version", kLeft, 100},
+    {"Product Name", kLeft, 100},  {"System Name", kLeft, 100}, {"DHCP", kLeft, 100},
+    {"Location", kLeft, 100},      {"Trap IP", kLeft, 100},     {"Subnet Mask", kLeft, 100},
+    {"Gateway", kLeft, 100},       {"Group Interval", kLeft, 100},
+}};
+constexpr std::array<ColumnSpec, 12> kMonitorColumns{{
+    {"S", kCentre, 20},           {"IP Address", kLeft, 80},     {"MAC Address", kLeft, 100},
+    {"Protocol Version", kLeft, 100}, {"Product Name", kLeft, 100}, {"System Name", kLeft, 100},
+    {"DHCP", kLeft, 100},         {"Location", kLeft, 100},      {"Trap IP", kLeft, 100},
+    {"Subnet Mask", kLeft, 100},  {"Gateway", kLeft, 100},       {"Group Interval", kLeft, 100},
+}};
+
+struct RefreshChoice {
+  Command command;
+  const char* text;
+  int seconds;
+};
+constexpr std::array<RefreshChoice, 5> kRefreshChoices{{
+    {Command::RefreshTime15s, "15 secs", 15},
+    {Command::RefreshTime30s, "30 secs", 30},
+    {Command::RefreshTime1min, "1 min", 60},
+    {Command::RefreshTime2min, "2 mins", 120},
+    {Command::RefreshTime5min, "5 mins", 300},
+}};
+
+constexpr int kButtonWidth = 118;
+
+}  // namespace
+
+int RefreshSecondsOf(Command command) {
+  for (const RefreshChoice& choice : kRefreshChoices) {
+    if (choice.command == command) return choice.seconds;
+  }
+  return 0;
+}
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("mainWindow"));
+  setWindowTitle(QString::fromLatin1(kMainWindowTitle));
+  setWindowIcon(ImageIcon(Image::Program));
+  BuildControls();
+  BuildMenu();
+  CheckRefreshTime(Command::RefreshTime15s);
+  resize(760, 620);
+}
+
+QPushButton* MainWindow::AddButton(QWidget* parent, Control control, const char* text) {
+  auto* button = new QPushButton(QString::fromLatin1(text), parent);
+  button->setObjectName(QStringLiteral("control%1").arg(static_cast<int>(control)));
+  button->setAutoDefault(false);
+  button->setMinimumWidth(kButtonWidth);
+  buttons_[control] = button;
+  return button;
+}
+
+void MainWindow::BuildControls() {
+  auto* central = new QWidget(this);
+  setCentralWidget(central);
+
+  // Widgets are created in their parents in the order the keyboard focus visits them.
+  auto* discovery_group = new QGroupBox(QStringLiteral("Discovery List"), central);
+  discovery_list_ = new QTreeWidget(discovery_group);
+  discovery_list_->setObjectName(QStringLiteral("discoveryList"));
+  ConfigureReportList(*discovery_list_);
+  QPushButton* discover = AddButton(discovery_group, Control::Discover, "Discover");
+
+  QPushButton* add_to_monitor = AddButton(central, Control::AddToMonitorList, "Add to Monitor List");
+  auto* add_arrow = new QLabel(central);
+  add_arrow->setObjectName(QStringLiteral("addToMonitorArrow"));
+  add_arrow->setPixmap(ImagePixmap(Image::AddToMonitor, ImageSize(Image::AddToMonitor)));
+
+  auto* monitor_group = new QGroupBox(QStringLiteral("Monitor List"), central);
+  monitor_list_ = new QTreeWidget(monitor_group);
+  monitor_list_->setObjectName(QStringLiteral("monitorList"));
+  ConfigureReportList(*monitor_list_);
+  trap_indicator_ = new QLabel(monitor_group);
+  trap_indicator_->setObjectName(QStringLiteral("trapIndicator"));
+  SetTrapIndicator(false);
+  QPushButton* view_trap = AddButton(monitor_group, Control::ViewTrap, "View trap");
+  QPushButton* add_item = AddButton(monitor_group, Control::AddItem, "Add item");
+  QPushButton* delete_item = AddButton(monitor_group, Control::DeleteItem, "Delete item");
+
+  auto* device_group = new QGroupBox(QStringLiteral("Device Setting"), central);
+  QPushButton* configure = AddButton(device_group, Control::ConfigureSettings, "Configure settings");
+  QPushButton* password = AddButton(device_group, Control::ChangePassword, "Change password");
+  QPushButton* firmware = AddButton(device_group, Control::UpgradeFirmware, "Upgrade firmware");
+  QPushButton* access_web = AddButton(device_group, Control::AccessWeb, "Access web");
+  QPushButton* dhcp_refresh = AddButton(device_group, Control::DhcpRefresh, "DHCP Refresh");
+  QPushButton* exit = AddButton(central, Control::Exit, "Exit");
+
+  // Discovery List: the list, "Discover" under its right end.
+  auto* discover_row = new QHBoxLayout;
+  discover_row->addStretch(1);
+  discover_row->addWidget(discover);
+  auto* discovery_layout = new QVBoxLayout(discovery_group);
+  discovery_layout->addWidget(discovery_list_, 1);
+  discovery_layout->addLayout(discover_row);
+
+  // Between the lists: "Add to Monitor List" with its arrow, centred.
+  auto* transfer_row = new QHBoxLayout;
+  transfer_row->addStretch(1);
+  transfer_row->addWidget(add_to_monitor);
+  transfer_row->addWidget(add_arrow);
+  transfer_row->addStretch(1);
+
+  // Monitor List: the list; the trap indicator and "View trap" on the left, "Add item" and
+  // "Delete item" on the right.
+  auto* monitor_buttons = new QHBoxLayout;
+  monitor_buttons->addWidget(trap_indicator_);
+  monitor_buttons->addWidget(view_trap);
+  monitor_buttons->addStretch(1);
+  monitor_buttons->addWidget(add_item);
+  monitor_buttons->addWidget(delete_item);
+  auto* monitor_layout = new QVBoxLayout(monitor_group);
+  monitor_layout->addWidget(monitor_list_, 1);
+  monitor_layout->addLayout(monitor_buttons);
+
+  // Device Setting: the five device operations in one row.
+  auto* device_layout = new QHBoxLayout(device_group);
+  for (QPushButton* button : {configure, password, firmware, access_web}) {
+    device_layout->addWidget(button);
+    device_layout->addStretch(1);
+  }
+  device_layout->addWidget(dhcp_refresh);
+
+  auto* exit_row = new QHBoxLayout;
+  exit_row->addStretch(1);
+  exit_row->addWidget(exit);
+
+  auto* layout = new QVBoxLayout(central);
+  layout->addWidget(discovery_group, 1);
+  layout->addLayout(transfer_row);
+  layout->addWidget(monitor_group, 1);
+  layout->addWidget(device_group);
+  layout->addLayout(exit_row);
+
+  connect(exit, &QPushButton::clicked, this, &QWidget::close);
+  connect(view_trap, &QPushButton::clicked, this, &MainWindow::OnViewTrap);
+}
+
+QAction* MainWindow::AddCommand(QMenu* menu, Command command, const char* text) {
+  QAction* action = menu->addAction(QString::fromLatin1(text));
+  action->setObjectName(QStringLiteral("command%1").arg(static_cast<int>(command)));
+  actions_[command] = action;
+  return action;
+}
+
+void MainWindow::BuildMenu() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+  AddCommand(file, Command::MonitorSave, "Monitor save");
+  AddCommand(file, Command::MonitorSaveAs, "Monitor save as");
+  AddCommand(file, Command::MonitorLoad, "Monitor load");
+  connect(AddCommand(file, Command::FileExit, "Exit"), &QAction::triggered, this, &QWidget::close);
+
+  QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
+  AddCommand(view, Command::ViewLog, "View log");
+  AddCommand(view, Command::ClearLog, "Clear log");
+
+  option_menu_ = menuBar()->addMenu(QStringLiteral("Option"));
+  QMenu* refresh = option_menu_->addMenu(QStringLiteral("Refresh time"));
+  auto* refresh_group = new QActionGroup(refresh);
+  refresh_group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+  for (const RefreshChoice& choice : kRefreshChoices) {
+    QAction* action = AddCommand(refresh, choice.command, choice.text);
+    action->setCheckable(true);
+    refresh_group->addAction(action);
+    connect(action, &QAction::triggered, this, [this, item = choice.command] { OnRefreshTime(item); });
+  }
+  AddCommand(option_menu_, Command::GroupInterval, "Group Interval");
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+  connect(AddCommand(help, Command::About, "About"), &QAction::triggered, this, &MainWindow::OnAbout);
+}
+
+void MainWindow::Initialise(IMessages& messages) {
+  CheckRefreshTime(Command::RefreshTime15s);
+  if (LoadSettings(messages) != 0) messages.Error("This will cause the application to fail.");
+  const bool group_interval_features = Settings.multicast_interface_on_off == 1;
+  if (!group_interval_features) RemoveGroupIntervalItem();
+  CreateListColumns(group_interval_features);
+  ButtonOf(Control::DhcpRefresh)->setEnabled(false);
+}
+
+void MainWindow::RemoveGroupIntervalItem() {
+  auto it = actions_.find(Command::GroupInterval);
+  if (it == actions_.end()) return;
+  option_menu_->removeAction(it->second);
+  delete it->second;
+  actions_.erase(it);
+}
+
+void MainWindow::CreateListColumns(bool group_interval_column) {
+  const std::size_t drop = group_interval_column ? 0 : 1;
+  SetColumns(*discovery_list_, std::span(kDiscoveryColumns).first(kDiscoveryColumns.size() - drop));
+  SetColumns(*monitor_list_, std::span(kMonitorColumns).first(kMonitorColumns.size() - drop));
+}
+
+void MainWindow::SetTrapIndicator(bool trap_waiting) {
+  trap_waiting_ = trap_waiting;
+  const Image image = trap_waiting ? Image::TrapWaiting : Image::TrapIdle;
+  trap_indicator_->setPixmap(ImagePixmap(image, ImageSize(image)));
+}
+
+void MainWindow::CheckRefreshTime(Command item) {
+  refresh_seconds_ = RefreshSecondsOf(item);
+  for (const RefreshChoice& choice : kRefreshChoices) {
+    actions_.at(choice.command)->setChecked(choice.command == item);
+  }
+}
+
+void MainWindow::OnRefreshTime(Command item) {
+  CheckRefreshTime(item);
+  emit refreshTimeChosen(refresh_seconds_);
+}
+
+QPushButton* MainWindow::ButtonOf(Control control) const {
+  auto it = buttons_.find(control);
+  return it == buttons_.end() ? nullptr : it->second;
+}
+
+QAction* MainWindow::ActionOf(Command command) const {
+  auto it = actions_.find(command);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void MainWindow::OnViewTrap() {
+  CTrap_Info dialog(this);
+  SetTrapIndicator(false);
+  dialog.exec();
+}
+
+void MainWindow::OnAbout() {
+  CAboutDlg dialog(this);
+  dialog.exec();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (on_close_) on_close_();
+  event->accept();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  // Enter and Escape never press a button or close the window; they stay with the control
+  // that has the focus, and whatever it leaves unused ends here.
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape: event->accept(); return;
+    default: QMainWindow::keyPressEvent(event);
+  }
+}
+
+}  // namespace sd::gui
