@@ -375,6 +375,52 @@ TEST_F(MainWindowTest, ListsGrowWithTheWindow) {
   EXPECT_GT(window.MonitorList()->height(), monitor.height());
 }
 
+TEST_F(MainWindowTest, ReportsClicksDoubleClicksAndHeaderClicksOfEitherList) {
+  StartUp();
+  new QTreeWidgetItem(window.MonitorList(), QStringList{"", "192.168.0.10"});
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  QSignalSpy monitor_clicks(&window, &MainWindow::monitorClicked);
+  QSignalSpy discovery_doubles(&window, &MainWindow::discoveryDoubleClicked);
+  QSignalSpy monitor_doubles(&window, &MainWindow::monitorDoubleClicked);
+  QSignalSpy discovery_columns(&window, &MainWindow::discoveryColumnClicked);
+  QSignalSpy monitor_columns(&window, &MainWindow::monitorColumnClicked);
+
+  // On a row: the click has selected it by the time it is reported.
+  QTreeWidget* monitor = window.MonitorList();
+  const QPoint row = monitor->visualItemRect(monitor->topLevelItem(0)).center();
+  bool selected_when_reported = false;
+  QObject::connect(&window, &MainWindow::monitorClicked,
+                   [&] { selected_when_reported = monitor->topLevelItem(0)->isSelected(); });
+  QTest::mouseClick(monitor->viewport(), Qt::LeftButton, {}, row);
+  QTest::qWait(1);
+  EXPECT_EQ(monitor_clicks.count(), 1);
+  EXPECT_TRUE(selected_when_reported);
+
+  // Below the last row, where there is no item, clicks and double clicks are reported too.
+  const QPoint empty(10, monitor->viewport()->height() - 5);
+  QSignalSpy discovery_clicks(&window, &MainWindow::discoveryClicked);
+  QTest::mouseClick(window.DiscoveryList()->viewport(), Qt::LeftButton, {}, empty);
+  QTest::mouseDClick(monitor->viewport(), Qt::LeftButton, {}, empty);
+  QTest::mouseDClick(window.DiscoveryList()->viewport(), Qt::LeftButton, {}, empty);
+  QTest::qWait(1);
+  EXPECT_EQ(monitor_doubles.count(), 1);
+  EXPECT_EQ(discovery_doubles.count(), 1);
+  EXPECT_EQ(discovery_clicks.count(), 1);
+
+  for (auto [list, spy] : {std::pair{window.DiscoveryList(), &discovery_columns},
+                           std::pair{window.MonitorList(), &monitor_columns}}) {
+    QHeaderView* header = list->header();
+    for (int column : {2, 0}) {
+      const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+      QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+    }
+    ASSERT_EQ(spy->count(), 2);
+    EXPECT_EQ(spy->at(0).at(0).toInt(), 2);
+    EXPECT_EQ(spy->at(1).at(0).toInt(), 0);
+  }
+}
+
 TEST_F(MainWindowTest, ScreenshotOfTheMainWindow) {
   StartUp();
   // A few rows as the lists will show them, to judge the layout.

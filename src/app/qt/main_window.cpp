@@ -4,7 +4,9 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMenuBar>
 #include <QVBoxLayout>
 #include <array>
@@ -160,6 +162,11 @@ void MainWindow::BuildControls() {
   layout->addWidget(device_group);
   layout->addLayout(exit_row);
 
+  for (QTreeWidget* list : {discovery_list_, monitor_list_}) list->viewport()->installEventFilter(this);
+  connect(discovery_list_->header(), &QHeaderView::sectionClicked, this,
+          &MainWindow::discoveryColumnClicked);
+  connect(monitor_list_->header(), &QHeaderView::sectionClicked, this,
+          &MainWindow::monitorColumnClicked);
   connect(exit, &QPushButton::clicked, this, &QWidget::close);
   connect(view_trap, &QPushButton::clicked, this, &MainWindow::OnViewTrap);
 }
@@ -263,6 +270,25 @@ void MainWindow::OnAbout() {
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (on_close_) on_close_();
   event->accept();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  const bool discovery = watched == discovery_list_->viewport();
+  const bool monitor = watched == monitor_list_->viewport();
+  if ((discovery || monitor) && event->type() == QEvent::MouseButtonRelease &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    // Queued, so the handler sees the selection the click has made and may open dialogs
+    // outside the list's own mouse handling.
+    QMetaObject::invokeMethod(
+        this, discovery ? &MainWindow::discoveryClicked : &MainWindow::monitorClicked, Qt::QueuedConnection);
+  }
+  if ((discovery || monitor) && event->type() == QEvent::MouseButtonDblClick &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    QMetaObject::invokeMethod(
+        this, discovery ? &MainWindow::discoveryDoubleClicked : &MainWindow::monitorDoubleClicked,
+        Qt::QueuedConnection);
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {

@@ -91,10 +91,19 @@ class MainWindow : public QMainWindow {
 
  signals:
   void refreshTimeChosen(int seconds);
+  // Mouse actions on the lists, anywhere in them (also below the last row), reported once the
+  // list has updated its selection.
+  void discoveryClicked();
+  void monitorClicked();
+  void discoveryDoubleClicked();
+  void monitorDoubleClicked();
+  void discoveryColumnClicked(int column);
+  void monitorColumnClicked(int column);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();
