@@ -36,6 +36,9 @@ void DeviceListCommands::TransferToMonitorList(const std::vector<int>& discovery
     if (f.found) entries.push_back(f.index);
   }
   const int n = discovery.Count();
+  // The devices still discovered, for the shared-address rule; a device that leaves during this
+  // run is blanked here as its entry is zeroed, so it matches nothing.
+  std::vector<DeviceRecord> remaining = discovery.Entries(n);
 
   // Shown only once the Discovery List is compacted again: a message box runs a nested event
   // loop in which replies may be filed into the tables.
@@ -47,10 +50,10 @@ void DeviceListCommands::TransferToMonitorList(const std::vector<int>& discovery
     if (GetText(e.mac_text).empty()) continue;  // already moved by an earlier row of this run
 
     const FindResult m = monitor.FindByIp(GetText(e.ip_text));
-    int sharing = 0;
-    for (const DeviceRecord& other : discovery.Entries(n)) {
-      if (!GetText(other.mac_text).empty() && other.ip == e.ip) ++sharing;
-    }
+    const auto sharing =
+        std::count_if(remaining.begin(), remaining.end(), [&](const DeviceRecord& other) {
+          return !GetText(other.mac_text).empty() && other.ip == e.ip;
+        });
     if (m.found || sharing >= 2) {
       refusals.push_back(Refusal::Duplicate);
       continue;
@@ -66,6 +69,7 @@ void DeviceListCommands::TransferToMonitorList(const std::vector<int>& discovery
     rows_.RefreshMonitorRow(m.index);
     lists_.discovery_list.DeleteRow(rows_.FindDiscoveryRowByMac(GetText(e.mac_text)));
     discovery.Zero(index);
+    if (index < n) remaining[static_cast<std::size_t>(index)] = ZeroRecord();
   }
   discovery.Compact(n);
   RenumberItemData(lists_.discovery_list);

@@ -89,8 +89,12 @@ DeviceRows::~DeviceRows() {
 }
 
 void DeviceRows::CreateColumns(bool with_group_interval) {
-  for (const ListColumn& c : DiscoveryColumns(with_group_interval)) lists_.discovery_list.AddColumn(c);
-  for (const ListColumn& c : MonitorColumns(with_group_interval)) lists_.monitor_list.AddColumn(c);
+  for (const ListColumn& c : DiscoveryColumns(with_group_interval)) {
+    lists_.discovery_list.AddColumn(c);
+  }
+  for (const ListColumn& c : MonitorColumns(with_group_interval)) {
+    lists_.monitor_list.AddColumn(c);
+  }
 }
 
 std::optional<std::string> DeviceRows::GroupIntervalCell(DeviceTable& table, int index,
@@ -172,12 +176,13 @@ void DeviceRows::RefreshMonitorRow(int index) {
 
 int DeviceRows::FindDiscoveryRowByMac(std::string_view text) const {
   const IListControl& list = lists_.discovery_list;
-  const std::string_view key = text.substr(0, std::min<std::size_t>(text.size(), 12));
+  constexpr std::size_t kMacDigits = 12;
+  const std::string_view key = text.substr(0, kMacDigits);
   const int rows = list.RowCount();
   // One row past the last is looked at too: it reads as empty text.
   for (int row = 0; row <= rows; ++row) {
     const std::string shown = list.Text(row, kDiscoveryColumnMac);
-    if (std::string_view(shown).substr(0, std::min<std::size_t>(shown.size(), 12)) == key) return row;
+    if (std::string_view(shown).substr(0, kMacDigits) == key) return row;
   }
   return rows + 1;
 }
@@ -188,7 +193,9 @@ void DeviceRows::OnDiscoveryItemChanging() {
 }
 
 void DeviceRows::OnMonitorItemChanging() {
-  for (int row : lists_.discovery_list.SelectedRows()) lists_.discovery_list.SetSelected(row, false);
+  for (int row : lists_.discovery_list.SelectedRows()) {
+    lists_.discovery_list.SetSelected(row, false);
+  }
 }
 
 }  // namespace sd

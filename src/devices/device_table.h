@@ -37,7 +37,7 @@ inline constexpr std::int32_t kStatusImageNotAlive = 1;
 enum class TableKind { Discovery, Monitor };
 
 struct FindResult {
-  int index;   // the entry found, or Count() (where a new entry would go)
+  int index;  // the entry found, or Count() (where a new entry would go)
   bool found;
   bool operator==(const FindResult&) const = default;
 };

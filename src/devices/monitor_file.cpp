@@ -87,9 +87,13 @@ int ReplaceFileContents(const std::string& path, std::span<const std::uint8_t> b
   while (error == 0 && done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) error = errno;
-    else if (n == 0) error = EIO;
-    else done += static_cast<std::size_t>(n);
+    if (n < 0) {
+      error = errno;
+    } else if (n == 0) {
+      error = EIO;
+    } else {
+      done += static_cast<std::size_t>(n);
+    }
   }
   if (error == 0 && ::fchmod(fd, 0644) != 0) error = errno;
   if (error == 0 && ::fsync(fd) != 0) error = errno;

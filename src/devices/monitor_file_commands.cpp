@@ -34,8 +34,8 @@ FileDialogRequest MonitorFileDialog(std::string_view initial_name) {
 
 }  // namespace
 
-MonitorFileCommands::MonitorFileCommands(DeviceLists& lists, DeviceRows& rows,
-                                         IMessages& messages, IFileDialogs& file_dialogs)
+MonitorFileCommands::MonitorFileCommands(DeviceLists& lists, DeviceRows& rows, IMessages& messages,
+                                         IFileDialogs& file_dialogs)
     : lists_(lists), rows_(rows), messages_(messages), file_dialogs_(file_dialogs) {}
 
 void MonitorFileCommands::Append(const DeviceRecord& record) {

@@ -3,6 +3,7 @@
 // "Monitor save", "Monitor save as" and "Monitor load". Nothing is saved automatically.
 
 #include <string>
+#include <string_view>
 
 #include "common/file_dialogs.h"
 #include "common/messages.h"

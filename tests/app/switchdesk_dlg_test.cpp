@@ -45,13 +45,18 @@ class RawRecord {
     return *this;
   }
   RawRecord& U32(std::size_t offset, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes_[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      bytes_[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
     return *this;
   }
   // A device as a reply leaves it: MAC, address, versions 2.001.003.
   static RawRecord Device(std::string_view mac, const char* ip) {
     RawRecord r;
-    r.Text(4, mac).Text(109, ip).U32(232, *ip ? Ip(ip) : 0).U32(248, 0xFFFFFFFF).U32(264, 0xFFFFFFFF);
+    r.Text(4, mac)
+        .Text(109, ip)
+        .U32(232, *ip ? Ip(ip) : 0)
+        .U32(248, 0xFFFFFFFF)
+        .U32(264, 0xFFFFFFFF);
     r.bytes_[274] = 2;  // version_major
     r.bytes_[276] = 3;  // interface_version
     r.bytes_[278] = 1;  // version_minor
@@ -92,19 +97,25 @@ class SwitchdeskDlgTest : public ::testing::Test {
     ASSERT_TRUE(dlg.StoreMonitorEntry(dlg.MonitorTable().Count(), r));
   }
   void FillMonitor(int n) {
-    for (int i = 0; i < n; ++i) Monitor(Switch("", ("10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1)).c_str()));
+    for (int i = 0; i < n; ++i)
+      Monitor(Switch(
+          "", ("10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1)).c_str()));
   }
   std::vector<std::string> MonitorIps() const { return monitor_list.ColumnTexts(kMonitorColumnIp); }
-  std::vector<std::string> DiscoveryMacs() const { return discovery_list.ColumnTexts(kDiscoveryColumnMac); }
+  std::vector<std::string> DiscoveryMacs() const {
+    return discovery_list.ColumnTexts(kDiscoveryColumnMac);
+  }
   // Entry texts in table order, to tell entries from rows.
   std::vector<std::string> MonitorEntryIps() {
     std::vector<std::string> out;
-    for (const auto& e : dlg.MonitorTable().Entries(dlg.MonitorTable().Count())) out.emplace_back(GetText(e.ip_text));
+    for (const auto& e : dlg.MonitorTable().Entries(dlg.MonitorTable().Count()))
+      out.emplace_back(GetText(e.ip_text));
     return out;
   }
   std::vector<std::string> DiscoveryEntryMacs() {
     std::vector<std::string> out;
-    for (const auto& e : dlg.DiscoveryTable().Entries(dlg.DiscoveryTable().Count())) out.emplace_back(GetText(e.mac_text));
+    for (const auto& e : dlg.DiscoveryTable().Entries(dlg.DiscoveryTable().Count()))
+      out.emplace_back(GetText(e.mac_text));
     return out;
   }
 
@@ -175,7 +186,8 @@ TEST_F(SwitchdeskDlgTest, SwitchesSharingAnAddressCannotBeTransferredWhileBothAr
   dlg.TransferToMonitorList({0, 1});
   EXPECT_TRUE(MonitorIps().empty());
   EXPECT_EQ(DiscoveryMacs().size(), 2u);
-  EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{kDuplicateOnTransfer, kDuplicateOnTransfer}));
+  EXPECT_EQ(messages.shown,
+            (std::vector<ShownMessage>{kDuplicateOnTransfer, kDuplicateOnTransfer}));
 }
 
 TEST_F(SwitchdeskDlgTest, ATransferIntoANearlyFullMonitorListKeepsWhatFits) {
@@ -216,8 +228,8 @@ TEST_F(SwitchdeskDlgTest, TransferCommandsActOnTheSelection) {
 TEST_F(SwitchdeskDlgTest, RemovingNonAdjacentRowsRemovesExactlyThoseDevices) {
   FillMonitor(9);  // 10.1.0.1 ... 10.1.0.9
   dlg.RemoveMonitorRows({2, 3, 7});
-  const std::vector<std::string> rest = {"10.1.0.1", "10.1.0.2", "10.1.0.5", "10.1.0.6",
-                                         "10.1.0.7", "10.1.0.9"};
+  const std::vector<std::string> rest = {"10.1.0.1", "10.1.0.2", "10.1.0.5",
+                                         "10.1.0.6", "10.1.0.7", "10.1.0.9"};
   EXPECT_EQ(MonitorIps(), rest);
   EXPECT_EQ(MonitorEntryIps(), rest);
 }
@@ -367,10 +379,12 @@ TEST_F(SwitchdeskDlgTest, SavedListComesBackAtTheNextStartWithoutPasswords) {
   next.CreateListColumns();
   next.ClearDeviceTables();
   next.LoadMonitorFileAtStartup();
-  EXPECT_EQ(m2.ColumnTexts(kMonitorColumnIp), (std::vector<std::string>{"10.0.0.1", "10.0.0.2", "10.0.0.3"}));
+  EXPECT_EQ(m2.ColumnTexts(kMonitorColumnIp),
+            (std::vector<std::string>{"10.0.0.1", "10.0.0.2", "10.0.0.3"}));
   EXPECT_EQ(m2.Text(0, 4), "GS-108");
   // Only the not-alive image survives a restart.
-  EXPECT_EQ((std::vector<int>{m2.Image(0), m2.Image(1), m2.Image(2)}), (std::vector<int>{-1, 1, -1}));
+  EXPECT_EQ((std::vector<int>{m2.Image(0), m2.Image(1), m2.Image(2)}),
+            (std::vector<int>{-1, 1, -1}));
   const DeviceRecord loaded = next.MonitorTable().Entry(0);
   EXPECT_EQ(loaded.answered, 1u);
   EXPECT_EQ(loaded.missed_polls, 0u);
@@ -421,16 +435,17 @@ TEST_F(SwitchdeskDlgTest, AFileOfPartialRecordsIsRefusedWhole) {
 TEST_F(SwitchdeskDlgTest, MonitorLoadMergesNewDevicesAndWarnsAboutEachDuplicate) {
   Monitor(Switch("00000000000a", "10.0.0.1"));
   dir.Write("other.cfg",
-            FileOf({RawRecord::Device("00000000000b", "10.0.0.1"),     // monitored address
-                    RawRecord::Device("00000000000a", "10.0.0.2"),     // monitored device
-                    RawRecord::Device("", "10.0.0.3").U32(264, 0),     // warning image kept
-                    RawRecord::Device("", "10.0.0.4"),                 // empty MACs are no duplicates
-                    RawRecord::Device("00000000000c", "10.0.0.4"),     // same address earlier in file
-                    RawRecord::Device("00000000000d", ""),             // no address: skipped
+            FileOf({RawRecord::Device("00000000000b", "10.0.0.1"),  // monitored address
+                    RawRecord::Device("00000000000a", "10.0.0.2"),  // monitored device
+                    RawRecord::Device("", "10.0.0.3").U32(264, 0),  // warning image kept
+                    RawRecord::Device("", "10.0.0.4"),              // empty MACs are no duplicates
+                    RawRecord::Device("00000000000c", "10.0.0.4"),  // same address earlier in file
+                    RawRecord::Device("00000000000d", ""),          // no address: skipped
                     RawRecord::Device("00000000000e", "10.0.0.5").U32(264, 9)}));
   files.open_answer = dir.File("other.cfg");
   dlg.OnMonitorLoad();
-  EXPECT_EQ(MonitorIps(), (std::vector<std::string>{"10.0.0.1", "10.0.0.3", "10.0.0.4", "10.0.0.5"}));
+  EXPECT_EQ(MonitorIps(),
+            (std::vector<std::string>{"10.0.0.1", "10.0.0.3", "10.0.0.4", "10.0.0.5"}));
   EXPECT_EQ(monitor_list.Image(1), kStatusImageWarning);
   EXPECT_EQ(monitor_list.Image(3), kStatusImageNone);
   EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{kDuplicateIpOnLoad, kDuplicateDeviceOnLoad,
@@ -452,8 +467,9 @@ TEST_F(SwitchdeskDlgTest, MonitorLoadMergesNewDevicesAndWarnsAboutEachDuplicate)
 
 TEST_F(SwitchdeskDlgTest, MonitorLoadStopsAtTheCapacity) {
   FillMonitor(255);
-  dir.Write("three.cfg", FileOf({RawRecord::Device("", "10.0.0.1"), RawRecord::Device("", "10.0.0.2"),
-                                 RawRecord::Device("", "10.0.0.3")}));
+  dir.Write("three.cfg",
+            FileOf({RawRecord::Device("", "10.0.0.1"), RawRecord::Device("", "10.0.0.2"),
+                    RawRecord::Device("", "10.0.0.3")}));
   files.open_answer = dir.File("three.cfg");
   dlg.OnMonitorLoad();
   EXPECT_EQ(dlg.MonitorTable().Count(), 256);

@@ -44,7 +44,8 @@ class ColumnSortTest : public ::testing::Test {
 };
 
 TEST_F(ColumnSortTest, AddressesSortAsTextAndEachClickReversesTheDirection) {
-  for (const char* ip : {"10.0.0.20", "10.0.0.100", "10.0.0.3", "9.0.0.1"}) AddMonitor(Switch("", ip));
+  for (const char* ip : {"10.0.0.20", "10.0.0.100", "10.0.0.3", "9.0.0.1"})
+    AddMonitor(Switch("", ip));
   sorter.OnColumnClickMonitor(kMonitorColumnIp);
   EXPECT_FALSE(sorter.Ascending());
   EXPECT_EQ(monitor_list.ColumnTexts(kMonitorColumnIp),
@@ -55,7 +56,8 @@ TEST_F(ColumnSortTest, AddressesSortAsTextAndEachClickReversesTheDirection) {
 }
 
 TEST_F(ColumnSortTest, TheDirectionIsSharedByBothListsAndFlippedByColumnsThatDoNotSort) {
-  for (const char* mac : {"000000000002", "000000000001", "000000000003"}) AddDiscovery(Switch(mac, "10.0.0.1"));
+  for (const char* mac : {"000000000002", "000000000001", "000000000003"})
+    AddDiscovery(Switch(mac, "10.0.0.1"));
   AddMonitor(Switch("", "10.0.1.2", "b"));
   AddMonitor(Switch("", "10.0.1.1", "a"));
   AddMonitor(Switch("", "10.0.1.3", "c"));
@@ -100,7 +102,8 @@ TEST_F(ColumnSortTest, TheOrderIsNotKeptUpAfterTheSort) {
 }
 
 TEST_F(ColumnSortTest, DiscoveryRowsStayDistinctForTheSortAfterRowsLeaveAndOthersArrive) {
-  for (const char* mac : {"00000000000a", "00000000000b", "00000000000c"}) AddDiscovery(Switch(mac, "10.0.0.1"));
+  for (const char* mac : {"00000000000a", "00000000000b", "00000000000c"})
+    AddDiscovery(Switch(mac, "10.0.0.1"));
   // The middle device leaves (as a transfer does it) and a new one is discovered.
   discovery_list.DeleteRow(rows.FindDiscoveryRowByMac("00000000000b"));
   lists.discovery.Zero(1);

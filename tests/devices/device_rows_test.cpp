@@ -86,9 +86,9 @@ TEST(DeviceColumnsTest, BothListsHaveTheirColumnsAndTheGroupIntervalOnlyOnReques
 
 TEST_F(DeviceRowsTest, EachListShowsTheFieldsInItsOwnColumnOrder) {
   EXPECT_EQ(Headers(discovery_list),
-            (std::vector<std::string>{"MAC Address", "IP Address", "Protocol Version", "Product Name",
-                                      "System Name", "DHCP", "Location", "Trap IP", "Subnet Mask",
-                                      "Gateway", "Group Interval"}));
+            (std::vector<std::string>{"MAC Address", "IP Address", "Protocol Version",
+                                      "Product Name", "System Name", "DHCP", "Location", "Trap IP",
+                                      "Subnet Mask", "Gateway", "Group Interval"}));
   EXPECT_EQ(Headers(monitor_list),
             (std::vector<std::string>{"S", "IP Address", "MAC Address", "Protocol Version",
                                       "Product Name", "System Name", "DHCP", "Location", "Trap IP",
@@ -114,10 +114,12 @@ TEST(RowTextTest, VersionDhcpAndGroupIntervalTexts) {
   r.interface_version = 3;
   EXPECT_EQ(VersionText(r), "2.010.003");
 
-  const std::pair<std::uint16_t, const char*> dhcp[] = {{0, "disable"}, {1, "enable"}, {2, ""}, {7, "enable"}};
+  const std::pair<std::uint16_t, const char*> dhcp[] = {
+      {0, "disable"}, {1, "enable"}, {2, ""}, {7, "enable"}};
   for (auto [value, text] : dhcp) EXPECT_EQ(DhcpText(value), text) << value;
 
-  const std::pair<std::int32_t, const char*> interval[] = {{-1, ""}, {0, "disable"}, {300, "300"}, {1225, "1225"}};
+  const std::pair<std::int32_t, const char*> interval[] = {
+      {-1, ""}, {0, "disable"}, {300, "300"}, {1225, "1225"}};
   for (auto [value, text] : interval) EXPECT_EQ(GroupIntervalText(value), text) << value;
 }
 

@@ -40,7 +40,11 @@ TEST(DeviceTableTest, SearchesOnlyEntriesInUseAndGivesCountWhenNotFound) {
   // An entry beyond Count is not searched even if it holds data.
   d.table.Store(3, Switch("aaaaaaaaaaaa", "10.0.0.9"));
 
-  struct Case { std::string text; FindResult by_mac; FindResult by_ip; };
+  struct Case {
+    std::string text;
+    FindResult by_mac;
+    FindResult by_ip;
+  };
   const Case cases[] = {
       {"001a2b3c4d5f", {1, true}, {3, false}},
       {"001A2B3C4D5F", {3, false}, {3, false}},  // case-sensitive
@@ -76,7 +80,8 @@ TEST(DeviceTableTest, CompactClosesGapsInOrderByEachListsSurvivalRule) {
   EXPECT_EQ(GetText(m.table.Entry(3).ip_text), "");
 
   TableWithRows d(TableKind::Discovery);
-  for (int i = 1; i <= 4; ++i) d.Add(Switch("00000000000" + std::to_string(i), "10.0.0." + std::to_string(i)));
+  for (int i = 1; i <= 4; ++i)
+    d.Add(Switch("00000000000" + std::to_string(i), "10.0.0." + std::to_string(i)));
   d.table.Update(0, [](DeviceRecord& r) { SetText(r.mac_text, ""); });
   d.table.Compact(3);
   // Entry 3 lay beyond the limit: it is zeroed, not kept.

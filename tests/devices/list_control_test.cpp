@@ -16,7 +16,8 @@ class MemoryListControlTest : public ::testing::Test {
   }
   void AddRows(const std::vector<std::string>& texts) {
     for (const auto& t : texts) {
-      const int row = list.InsertRow(list.RowCount(), kNoImage, static_cast<std::uint64_t>(list.RowCount()));
+      const int row =
+          list.InsertRow(list.RowCount(), kNoImage, static_cast<std::uint64_t>(list.RowCount()));
       list.SetText(row, 0, t);
     }
   }
@@ -63,7 +64,8 @@ TEST_F(MemoryListControlTest, SortKeepsRowsReadableInPlaceWhileComparingAndIsSta
   list.SortRows([&](std::uint64_t x, std::uint64_t y) {
     // The compare function finds rows by item data; they must not move under it.
     EXPECT_EQ(list.ColumnTexts(0), before);
-    return list.Text(FindRowByItemData(list, x), 0).compare(list.Text(FindRowByItemData(list, y), 0));
+    return list.Text(FindRowByItemData(list, x), 0)
+        .compare(list.Text(FindRowByItemData(list, y), 0));
   });
   EXPECT_EQ(list.ColumnTexts(0), (std::vector<std::string>{"a", "b", "b", "c"}));
   EXPECT_EQ(list.ColumnTexts(1), (std::vector<std::string>{"1", "0", "2", "3"}));
