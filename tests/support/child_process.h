@@ -50,6 +50,12 @@ class ChildProcess {
     return in_ >= 0 && ::write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
   }
 
+  // Ends the process's standard input.
+  void CloseInput() {
+    if (in_ >= 0) ::close(in_);
+    in_ = -1;
+  }
+
   // The next line the process prints; nothing when none comes within the timeout.
   std::optional<std::string> ReadLine(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -85,8 +91,7 @@ class ChildProcess {
   // its exit status, or -1.
   int Stop(std::chrono::milliseconds grace = std::chrono::seconds(5)) {
     if (pid_ <= 0) return -1;
-    if (in_ >= 0) ::close(in_);
-    in_ = -1;
+    CloseInput();
     int status = 0;
     const auto deadline = std::chrono::steady_clock::now() + grace;
     pid_t done = 0;

@@ -1,6 +1,8 @@
 // The simulator program on loopback addresses only (127.0.0.0/8): no group is joined, nothing
 // leaves the host's loopback interface.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 #include <array>
 #include <thread>
@@ -112,6 +114,41 @@ TEST_F(SwitchsimProcessTest, SendsTrapsToTheManagersUnicastPort) {
 }
 
 TEST_F(SwitchsimProcessTest, EndsWithItsInput) { EXPECT_EQ(sim.Stop(), 0); }
+
+// A control connection on a UNIX socket: sends a line, returns everything read up to "ok".
+std::string ControlOverSocket(const std::string& path, const std::string& line) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un a{};
+  a.sun_family = AF_UNIX;
+  std::snprintf(a.sun_path, sizeof a.sun_path, "%s", path.c_str());
+  std::string answer;
+  if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+      ::write(fd, (line + "\n").data(), line.size() + 1) == static_cast<ssize_t>(line.size() + 1)) {
+    char chunk[4096];
+    ssize_t n;
+    while (answer.find("ok\n") == std::string::npos && (n = ::read(fd, chunk, sizeof chunk)) > 0) {
+      answer.append(chunk, static_cast<std::size_t>(n));
+    }
+  }
+  if (fd >= 0) ::close(fd);
+  return answer;
+}
+
+TEST(SwitchsimControlSocketTest, TakesCommandsOnTheSocketAndOutlivesItsInput) {
+  test::TempConfigDir dir;
+  const std::string path = dir.File("sim.sock");
+  test::ChildProcess sim;
+  ASSERT_TRUE(sim.Start({SWITCHSIM_PATH, "--agent-port", std::to_string(FreeLoopbackPort()), "--manager-port", "9",
+                         "--manager-id", "01945AE0", "--no-join", "--control", path,
+                         "--switch", "ip=127.0.0.11,mac=02:00:00:00:00:0b"}));
+  ASSERT_TRUE(sim.ReadLine());
+  sim.CloseInput();  // with a control socket, the end of the input does not end the simulator
+  EXPECT_EQ(ControlOverSocket(path, "silence 127.0.0.11"), "ok\n");
+  EXPECT_NE(ControlOverSocket(path, "list").find("ip=127.0.0.11,mac=02:00:00:00:00:0b"), std::string::npos);
+  EXPECT_NE(ControlOverSocket(path, "list").find("silent=1"), std::string::npos);
+  EXPECT_EQ(ControlOverSocket(path, "quit"), "ok\n");
+  EXPECT_EQ(sim.Stop(), 0);
+}
 
 TEST(SwitchsimStartTest, RefusesToStartWithoutSettingsOrWithBadOptions) {
   test::TempConfigDir empty;  // no define.ecf here
