@@ -226,6 +226,10 @@ class Program {
 
 int main(int argc, char** argv) {
   ::signal(SIGPIPE, SIG_IGN);
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   auto options = ParseArguments(argc, argv);
   if (!options) {
     std::fputs(kUsage, stderr);
