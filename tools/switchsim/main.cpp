@@ -300,11 +300,9 @@ int main(int argc, char** argv) {
     if (igmp && (fds[1].revents & POLLIN)) {
       if (const auto r = igmp->Receive(igmp_buffer)) sim.NoteIgmpPacket(std::span(igmp_buffer.data(), r->size));
     }
-    if (fds[2].revents & POLLIN) {
-      const int client = ::accept4(control_listener, nullptr, nullptr, SOCK_CLOEXEC);
-      if (client >= 0) peers.push_back({client, client, {}});
-    }
-    for (std::size_t i = peers.size(); i-- > 0;) {
+    // Only the peers that were polled have an entry in fds; a new connection waits for the
+    // next round.
+    for (std::size_t i = fds.size() - 3; i-- > 0;) {
       if (!(fds[3 + i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       if (program.OnControl(peers[i])) continue;
       if (peers[i].in == STDIN_FILENO) {
@@ -314,6 +312,10 @@ int main(int argc, char** argv) {
         ::close(peers[i].in);
       }
       peers.erase(peers.begin() + static_cast<long>(i));
+    }
+    if (fds[2].revents & POLLIN) {
+      const int client = ::accept4(control_listener, nullptr, nullptr, SOCK_CLOEXEC);
+      if (client >= 0) peers.push_back({client, client, {}});
     }
   }
   if (control_listener >= 0) {
