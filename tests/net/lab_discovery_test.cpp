@@ -68,10 +68,10 @@ class LabDiscoveryTest : public ::testing::Test {
                                      "--manager-port", std::to_string(kBasePort + 1),
                                      "--manager-id", "01945AE0", "--group", kGroup,
                                      "--manager", "198.18.0.1", "--watch-igmp"};
-    for (const auto& spec : kSwitches) {
+    for (const auto& definition : kSwitches) {
       argv.push_back("--switch");
-      argv.push_back(spec);
-      expected.push_back(*sim::ParseNewSwitch(spec));
+      argv.push_back(definition);
+      expected.push_back(*sim::ParseNewSwitch(definition));
     }
     ASSERT_TRUE(sim.Start(argv));
     const auto ready = sim.ReadLine();

@@ -46,7 +46,7 @@ class SimulatorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetSettings();
-    for (const char* spec : {
+    for (const char* definition : {
              "ip=198.18.0.11,mac=00:1a:2b:3c:4d:01,iface=2,name=core,location=rack 1,gateway=198.18.0.1,"
              "trap=198.18.0.1,dhcp=off,interval=125,password=admin",
              "ip=198.18.0.12,mac=00:1a:2b:3c:4d:02,iface=1,dhcp=on,password=",
@@ -55,8 +55,8 @@ class SimulatorTest : public ::testing::Test {
              "ip=198.18.0.15,mac=00:1a:2b:3c:4d:05,major=1,iface=0,dhcp=none",
          }) {
       std::string error;
-      const auto s = ParseNewSwitch(spec, &error);
-      ASSERT_TRUE(s) << spec << ": " << error;
+      const auto s = ParseNewSwitch(definition, &error);
+      ASSERT_TRUE(s) << definition << ": " << error;
       ASSERT_TRUE(sim.Add(*s));
     }
   }
@@ -421,7 +421,7 @@ TEST_F(SimulatorTest, ControlLinesAddListAndChangeSwitches) {
   EXPECT_TRUE(sim.Control("quit").quit);
 }
 
-TEST(SwitchSpecTest, ParsesEveryKeyAndRefusesWhatItDoesNotKnow) {
+TEST(SwitchDefinitionTest, ParsesEveryKeyAndRefusesWhatItDoesNotKnow) {
   std::string error;
   const auto s = ParseNewSwitch(
       "ip=198.18.0.20, mac=0a0b0c0d0e0f, major=1, minor=0, iface=3, product=X-1, name=a b, location=c,"
@@ -437,7 +437,7 @@ TEST(SwitchSpecTest, ParsesEveryKeyAndRefusesWhatItDoesNotKnow) {
   EXPECT_EQ(Describe(*ParseNewSwitch(Describe(*s))), Describe(*s));
 
   struct Bad {
-    const char* spec;
+    const char* definition;
     const char* error;
   };
   const Bad bad[] = {
@@ -452,8 +452,8 @@ TEST(SwitchSpecTest, ParsesEveryKeyAndRefusesWhatItDoesNotKnow) {
   };
   for (const auto& b : bad) {
     error.clear();
-    EXPECT_FALSE(ParseNewSwitch(b.spec, &error)) << b.spec;
-    EXPECT_EQ(error, b.error) << b.spec;
+    EXPECT_FALSE(ParseNewSwitch(b.definition, &error)) << b.definition;
+    EXPECT_EQ(error, b.error) << b.definition;
   }
 }
 

@@ -27,10 +27,10 @@ using sd::sim::Simulator;
 
 constexpr const char* kUsage =
     "usage: switchsim [options]\n"
-    "  --switch SPEC       one switch: ip=A,mac=M[,iface=N,major=N,minor=N,product=T,name=T,\n"
+    "  --switch DEF        one switch: ip=A,mac=M[,iface=N,major=N,minor=N,product=T,name=T,\n"
     "                      location=T,netmask=A,gateway=A,trap=A,dhcp=on|off|none,\n"
     "                      interval=N|none,password=T,fields=HEX|H:H:H:H|none,unconfigurable,silent]\n"
-    "  --switches FILE     one SPEC per line ('#' starts a comment)\n"
+    "  --switches FILE     one DEF per line ('#' starts a comment)\n"
     "  --agent-port N      port to answer on (default: base port + 2 from define.ecf)\n"
     "  --manager-id HEX    manager id stamped on traps (default: from define.ecf)\n"
     "  --manager-port N    manager's unicast port for traps (default: base port + 1)\n"
@@ -40,7 +40,7 @@ constexpr const char* kUsage =
     "  --watch-igmp        count IGMP v1 membership reports (needs privilege)\n"
     "  --control PATH      also read control lines from a UNIX socket at PATH\n"
     "define.ecf is read from $SWITCHDESK_CONFIG_DIR when a value is not given.\n"
-    "Control: ping | list | add SPEC | set IP SPEC | silence IP|all | resume IP|all |\n"
+    "Control: ping | list | add DEF | set IP DEF | silence IP|all | resume IP|all |\n"
     "         trap IP TEXT | traps N IP TEXT | raw IP HEX | igmp | quit\n";
 
 class StderrMessages : public sd::IMessages {
@@ -69,7 +69,7 @@ struct ControlPeer {
 };
 
 struct Options {
-  std::vector<std::string> specs;
+  std::vector<std::string> definitions;
   std::optional<std::uint16_t> agent_port, manager_port;
   std::optional<std::uint32_t> manager_id, group;
   std::uint32_t manager = 0;
@@ -78,14 +78,14 @@ struct Options {
   std::string control_path;
 };
 
-bool ReadSpecFile(const std::string& path, std::vector<std::string>& specs) {
+bool ReadDefinitionFile(const std::string& path, std::vector<std::string>& definitions) {
   std::ifstream in(path);
   if (!in) return false;
   std::string line;
   while (std::getline(in, line)) {
     const auto start = line.find_first_not_of(" \t");
     if (start == std::string::npos || line[start] == '#') continue;
-    specs.push_back(line.substr(start));
+    definitions.push_back(line.substr(start));
   }
   return true;
 }
@@ -112,10 +112,10 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
     if (arg == "--switch") {
       const auto v = value();
       if (!v) return std::nullopt;
-      o.specs.push_back(*v);
+      o.definitions.push_back(*v);
     } else if (arg == "--switches") {
       const auto v = value();
-      if (!v || !ReadSpecFile(*v, o.specs)) return std::nullopt;
+      if (!v || !ReadDefinitionFile(*v, o.definitions)) return std::nullopt;
     } else if (arg == "--agent-port") {
       if (!(o.agent_port = port())) return std::nullopt;
     } else if (arg == "--manager-port") {
@@ -241,11 +241,11 @@ int main(int argc, char** argv) {
   }
 
   Simulator sim({*options->manager_id, options->manager, *options->manager_port, options->group.value_or(0)});
-  for (const auto& spec : options->specs) {
+  for (const auto& definition : options->definitions) {
     std::string error;
-    const auto s = sd::sim::ParseNewSwitch(spec, &error);
+    const auto s = sd::sim::ParseNewSwitch(definition, &error);
     if (!s || !sim.Add(*s)) {
-      std::fprintf(stderr, "switchsim: %s: %s\n", spec.c_str(), s ? "address or MAC already played" : error.c_str());
+      std::fprintf(stderr, "switchsim: %s: %s\n", definition.c_str(), s ? "address or MAC already played" : error.c_str());
       return 2;
     }
   }

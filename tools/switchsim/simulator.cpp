@@ -197,13 +197,13 @@ std::array<std::uint32_t, 4> SimSwitch::EffectiveFieldMask() const {
   return field_mask.value_or(DefaultFieldMask(interface_version));
 }
 
-std::optional<SimSwitch> ParseSwitchSpec(std::string_view spec, const SimSwitch& base, std::string* error) {
+std::optional<SimSwitch> ParseSwitchDefinition(std::string_view definition, const SimSwitch& base, std::string* error) {
   SimSwitch s = base;
   auto fail = [&](std::string why) -> std::optional<SimSwitch> {
     if (error) *error = std::move(why);
     return std::nullopt;
   };
-  for (std::string_view item : Split(Trim(spec), ',')) {
+  for (std::string_view item : Split(Trim(definition), ',')) {
     item = Trim(item);
     if (item.empty()) continue;
     const std::size_t eq = item.find('=');
@@ -266,19 +266,19 @@ std::optional<SimSwitch> ParseSwitchSpec(std::string_view spec, const SimSwitch&
   return s;
 }
 
-std::optional<SimSwitch> ParseNewSwitch(std::string_view spec, std::string* error) {
+std::optional<SimSwitch> ParseNewSwitch(std::string_view definition, std::string* error) {
   SimSwitch base;
   base.system_name.clear();
-  auto s = ParseSwitchSpec(spec, base, error);
+  auto s = ParseSwitchDefinition(definition, base, error);
   if (!s) return s;
   if (s->ip == 0 || s->mac == std::array<std::uint8_t, 6>{}) {
     if (error) *error = "a switch needs ip and mac";
     return std::nullopt;
   }
-  const bool named = spec.find("name=") != std::string_view::npos;
+  const bool named = definition.find("name=") != std::string_view::npos;
   if (!named) s->system_name = "switch-" + std::to_string(s->ip & 0xFF);
   // Interface version 3 and later report their capabilities; none reported means none allowed.
-  if (spec.find("fields=") == std::string_view::npos && s->interface_version >= 3) {
+  if (definition.find("fields=") == std::string_view::npos && s->interface_version >= 3) {
     s->field_mask = std::array<std::uint32_t, 4>{0x2003FF, 0, 0, 0};
   }
   return s;
@@ -494,7 +494,7 @@ ControlOutcome Simulator::Control(std::string_view line) {
     SimSwitch* s = switch_arg();
     if (!s) return done("error unknown switch");
     std::string error;
-    const auto changed = ParseSwitchSpec(Trim(rest), *s, &error);
+    const auto changed = ParseSwitchDefinition(Trim(rest), *s, &error);
     if (!changed) return done("error " + error);
     for (const auto& other : switches_) {
       if (&other != s && (other.ip == changed->ip || other.mac == changed->mac)) {

@@ -46,9 +46,9 @@ struct SimSwitch {
 // "ip=198.18.0.10,mac=00:1a:2b:3c:4d:5e,iface=3,name=core-1,..." (keys in Describe below).
 // Applied over `base`, so the same text can change an existing switch. Nothing, with a reason in
 // `error`, when a key or value is not understood. A new switch needs ip and mac.
-std::optional<SimSwitch> ParseSwitchSpec(std::string_view spec, const SimSwitch& base,
+std::optional<SimSwitch> ParseSwitchDefinition(std::string_view definition, const SimSwitch& base,
                                          std::string* error = nullptr);
-std::optional<SimSwitch> ParseNewSwitch(std::string_view spec, std::string* error = nullptr);
+std::optional<SimSwitch> ParseNewSwitch(std::string_view definition, std::string* error = nullptr);
 // The switch in the same syntax, every key written out.
 std::string Describe(const SimSwitch& s);
 
