@@ -14,4 +14,10 @@ std::string Ipv4ToText(std::uint32_t host_order);
 // Strict dotted-decimal: four decimal parts of 0-255, nothing else (no blanks, no other forms).
 std::optional<std::uint32_t> TextToIpv4(std::string_view text);
 
+// The class-based unicast host rule shared by the Remote IP dialog and the trap receiver field:
+// 0 when `host_order` is an acceptable host address of class A, B or C (network part neither
+// zero nor, for class A, 127; host part neither all zeros nor all ones), -1 otherwise (class D
+// and E included).
+int IsValidHostAddress(std::uint32_t host_order);
+
 }  // namespace sd

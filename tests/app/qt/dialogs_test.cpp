@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/modal.h"
+#include "app/qt/modal.h"
 #include "app/qt/about_dialog.h"
 #include "app/qt/device_list_widget.h"
 #include "app/qt/dialog_colours.h"
@@ -16,7 +16,7 @@
 #include "app/qt/qt_messages.h"
 #include "app/qt/remote_ip_dialog.h"
 #include "app/qt/trap_info_dialog.h"
-#include "app/screenshot.h"
+#include "app/qt/screenshot.h"
 
 namespace sd::gui {
 namespace {

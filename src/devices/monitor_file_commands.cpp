@@ -1,0 +1,120 @@
+#include "devices/monitor_file_commands.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "devices/monitor_file.h"
+
+namespace sd {
+
+namespace {
+
+constexpr std::string_view kInvalidFile = "Invalid configuration file.";
+constexpr std::string_view kDuplicateIp = "Duplicate IP address in Monitor List.";
+constexpr std::string_view kDuplicateDevice = "Duplicate device in Monitor List.";
+constexpr std::string_view kMaximumReached = "Maximum of 256 devices reached.";
+
+// A Monitor List entry is keyed by its IP address and the poll thread ends the list at the
+// first entry without one, so a record without an address is never loaded.
+bool HasAddress(const DeviceRecord& record) {
+  return record.ip != 0 && !GetText(record.ip_text).empty();
+}
+
+// The bookkeeping every loaded record starts with: no row yet, counted as answered.
+void ResetBookkeeping(DeviceRecord& record) {
+  record.row_state = kRowStateNew;
+  record.answered = 1;
+  record.missed_polls = 0;
+}
+
+FileDialogRequest MonitorFileDialog(std::string_view initial_name) {
+  return {std::string(kMonitorFileFilterName), std::string(kMonitorFileFilterGlob),
+          std::string(initial_name)};
+}
+
+}  // namespace
+
+MonitorFileCommands::MonitorFileCommands(DeviceLists& lists, DeviceRows& rows, IMessages& messages,
+                                         IFileDialogs& file_dialogs)
+    : lists_(lists), rows_(rows), messages_(messages), file_dialogs_(file_dialogs) {}
+
+void MonitorFileCommands::Append(const DeviceRecord& record) {
+  const int index = lists_.monitor.Count();
+  if (!lists_.monitor.Store(index, record)) return;
+  rows_.RefreshMonitorRow(index);
+}
+
+void MonitorFileCommands::LoadMonitorFileAtStartup() {
+  MonitorFileContents contents = ReadMonitorFile(MonitorFilePath());
+  if (contents.status == MonitorFileStatus::Invalid) {
+    messages_.Error(kInvalidFile);
+    lists_.monitor.Clear();
+    return;
+  }
+  // The file holds at most 256 records and is taken as it was saved: no duplicate check.
+  for (DeviceRecord& record : contents.records) {
+    if (!HasAddress(record)) continue;
+    if (lists_.monitor.Count() >= kDeviceTableCapacity) break;
+    ResetBookkeeping(record);
+    record.status_image =
+        record.status_image == kStatusImageNotAlive ? kStatusImageNotAlive : kStatusImageNone;
+    Append(record);
+  }
+}
+
+void MonitorFileCommands::OnMonitorLoad() {
+  const auto path = file_dialogs_.AskOpenPath(MonitorFileDialog("monitor.cfg"));
+  if (!path) return;
+  MonitorFileContents contents = ReadMonitorFile(*path);
+  if (contents.status == MonitorFileStatus::Invalid) {
+    messages_.Error(kInvalidFile);
+    return;
+  }
+  DeviceTable& monitor = lists_.monitor;
+  for (DeviceRecord& record : contents.records) {
+    if (!HasAddress(record)) continue;
+    ResetBookkeeping(record);
+    // The stored image stays (a warning image included); a value that names no image is none.
+    if (record.status_image != kStatusImageWarning && record.status_image != kStatusImageNotAlive) {
+      record.status_image = kStatusImageNone;
+    }
+    if (monitor.FindByIp(GetText(record.ip_text)).found) {
+      messages_.Warning(kDuplicateIp);
+      continue;
+    }
+    if (monitor.FindByMac(GetText(record.mac_text)).found) {
+      messages_.Warning(kDuplicateDevice);
+      continue;
+    }
+    if (monitor.Count() >= kDeviceTableCapacity) {
+      messages_.Error(kMaximumReached);
+      return;
+    }
+    Append(record);
+  }
+}
+
+bool MonitorFileCommands::WriteEntries(const std::string& path, int count) {
+  const std::vector<DeviceRecord> entries = lists_.monitor.Entries(count);
+  const int error = ReplaceFileContents(path, EncodeMonitorFile(entries));
+  if (error == 0) return true;
+  messages_.Error("The Monitor List could not be saved to " + path + ": " +
+                  std::generic_category().message(error) + ".\nThe file on disk is unchanged.");
+  return false;
+}
+
+bool MonitorFileCommands::WriteMonitorFile(const std::string& path) {
+  return WriteEntries(path, lists_.monitor.Count());
+}
+
+void MonitorFileCommands::OnMonitorSave() { WriteMonitorFile(MonitorFilePath()); }
+
+void MonitorFileCommands::OnMonitorSaveAs() {
+  const int noted = lists_.monitor.Count();
+  const auto path = file_dialogs_.AskSavePath(MonitorFileDialog("Default.cfg"));
+  if (!path) return;
+  // Entries cannot leave while the dialog is open, but never write more than are in use.
+  WriteEntries(*path, std::min(noted, lists_.monitor.Count()));
+}
+
+}  // namespace sd

@@ -1,0 +1,71 @@
+#include "net/socket_set.h"
+
+#include <thread>
+
+#include "protocol/ipv4.h"
+#include "settings/settings_file.h"
+
+namespace sd {
+
+namespace {
+
+constexpr std::string_view kCreateSocketError = "Create socket error.";
+constexpr std::string_view kCreateMulticastSocketError = "Creat Socket error";
+constexpr std::string_view kBindSocketError = "Bind socket error";
+constexpr std::string_view kJoinGroupError = "Please check your network connection.\nUtility will close.";
+
+std::optional<UdpSocket> OpenBound(std::uint16_t port, std::string_view create_error,
+                                   IMessages& messages) {
+  auto socket = UdpSocket::Open();
+  if (!socket) {
+    messages.Error(create_error);
+    return std::nullopt;
+  }
+  if (!socket->Bind(port)) {
+    messages.Error(kBindSocketError);
+    return std::nullopt;
+  }
+  return socket;
+}
+
+// The group from Settings; 0.0.0.0, which no join accepts, when the text is not an address.
+std::uint32_t ConfiguredGroup() { return TextToIpv4(Settings.multicast_group).value_or(0); }
+
+}  // namespace
+
+void SleepThisThread(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
+
+void SocketSet::CreateBroadcastSocket(IMessages& messages) {
+  broadcast_socket_ = OpenBound(Settings.base_port, kCreateSocketError, messages);
+}
+
+bool SocketSet::CreateMulticastSocket(IMessages& messages) {
+  multicast_socket_ = OpenBound(Settings.multicast_port, kCreateMulticastSocketError, messages);
+  if (!multicast_socket_) return false;
+  if (!multicast_socket_->JoinGroup(ConfiguredGroup())) {
+    multicast_socket_.reset();
+    messages.Error(kJoinGroupError);
+    return false;
+  }
+  return true;
+}
+
+void SocketSet::CreateUnicastSocket(IMessages& messages) {
+  unicast_socket_ = OpenBound(Settings.unicast_port, kCreateSocketError, messages);
+}
+
+void SocketSet::RefreshMulticastMembership(const SleepFor& sleep) {
+  const std::uint32_t group = ConfiguredGroup();
+  if (multicast_socket_) multicast_socket_->LeaveGroup(group);
+  sleep(std::chrono::milliseconds(200));
+  if (multicast_socket_) multicast_socket_->JoinGroup(group);
+  sleep(std::chrono::milliseconds(300));
+}
+
+void SocketSet::CloseSocketSet() {
+  broadcast_socket_.reset();
+  multicast_socket_.reset();
+  unicast_socket_.reset();
+}
+
+}  // namespace sd

@@ -1,0 +1,108 @@
+#include "settings/event_log.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "settings/settings_file.h"
+
+namespace sd {
+
+namespace {
+
+std::mutex& ClockMutex() {
+  static std::mutex m;
+  return m;
+}
+LocalTimeSource& Clock() {
+  static LocalTimeSource source;
+  return source;
+}
+// One append at a time within the program; O_APPEND keeps other programs' appends whole too.
+std::mutex& AppendMutex() {
+  static std::mutex m;
+  return m;
+}
+
+}  // namespace
+
+std::tm SystemLocalTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local;
+}
+
+void SetLogClock(LocalTimeSource source) {
+  std::lock_guard lock(ClockMutex());
+  Clock() = std::move(source);
+}
+
+std::string FormatLogTimestamp(const std::tm& t) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%02d/%02d/%04d %02d:%02d:%02d", t.tm_mon + 1, t.tm_mday,
+                t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
+  return buffer;
+}
+
+int FormatLogTimestamp(char (&buffer)[kLogTimestampLength + 1]) {
+  std::tm now;
+  {
+    std::lock_guard lock(ClockMutex());
+    now = Clock() ? Clock()() : SystemLocalTime();
+  }
+  const std::string text = FormatLogTimestamp(now);
+  std::memset(buffer, 0, sizeof buffer);
+  std::memcpy(buffer, text.data(), std::min(text.size(), kLogTimestampLength));
+  return 0;
+}
+
+std::string TrapLogLine(std::string_view timestamp, std::string_view address_text,
+                        std::string_view trap_text) {
+  std::string line;
+  line.reserve(timestamp.size() + address_text.size() + trap_text.size() + 10);
+  line.append(timestamp).append(" ").append(address_text).append(" ");
+  line.append("Trap :").append(trap_text).append("\r\n");
+  return line;
+}
+
+std::string NotAliveLogLine(std::string_view timestamp, std::string_view address_text) {
+  std::string line;
+  line.append(timestamp).append(" ").append(address_text).append(" Not alive \r\n");
+  return line;
+}
+
+std::string EventLogPath() { return ConfigFolderPath() + "/syslog.log"; }
+
+int AppendToEventLog(std::span<const std::uint8_t> bytes, IMessages& messages) {
+  const std::string path = EventLogPath();
+  std::unique_lock lock(AppendMutex());
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    lock.unlock();  // the message may wait for the user; other appends need not
+    messages.Error(kEventLogMissing);
+    return -1;
+  }
+  std::size_t done = 0;
+  bool ok = true;
+  while (ok && done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ok = false; else done += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0) ok = false;
+  return ok ? 0 : -1;
+}
+
+int AppendToEventLog(std::string_view text, IMessages& messages) {
+  return AppendToEventLog(
+      std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
+      messages);
+}
+
+}  // namespace sd

@@ -1,0 +1,137 @@
+#include "settings/event_log.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/recording_messages.h"
+#include "support/temp_dir.h"
+
+namespace sd {
+namespace {
+
+std::tm LocalTime(int year, int month, int day, int hour, int minute, int second) {
+  std::tm t{};
+  t.tm_year = year - 1900;
+  t.tm_mon = month - 1;
+  t.tm_mday = day;
+  t.tm_hour = hour;
+  t.tm_min = minute;
+  t.tm_sec = second;
+  return t;
+}
+
+// Installs a fixed clock for one test.
+class FixedLogClock {
+ public:
+  explicit FixedLogClock(std::tm t) { SetLogClock([t] { return t; }); }
+  ~FixedLogClock() { SetLogClock({}); }
+};
+
+TEST(LogTimestampTest, IsMonthDayYearAndTheTimeOfDay) {
+  struct Case {
+    std::tm time;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {LocalTime(2007, 6, 1, 14, 3, 9), "06/01/2007 14:03:09"},
+      {LocalTime(1999, 12, 31, 23, 59, 59), "12/31/1999 23:59:59"},
+      {LocalTime(2026, 1, 2, 0, 0, 0), "01/02/2026 00:00:00"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FormatLogTimestamp(c.time), c.expected);
+    FixedLogClock clock(c.time);
+    char buffer[kLogTimestampLength + 1];
+    std::fill(std::begin(buffer), std::end(buffer), 'x');
+    EXPECT_EQ(FormatLogTimestamp(buffer), 0);
+    EXPECT_STREQ(buffer, c.expected);
+  }
+}
+
+TEST(LogTimestampTest, UsesTheLocalClockByDefault) {
+  char buffer[kLogTimestampLength + 1];
+  FormatLogTimestamp(buffer);
+  const std::tm now = SystemLocalTime();
+  EXPECT_EQ(std::string(buffer).substr(6, 4), std::to_string(now.tm_year + 1900));
+  EXPECT_EQ(std::string(buffer).size(), kLogTimestampLength);
+}
+
+TEST(EventLogLineTest, TrapAndNotAliveLinesAreByteExact) {
+  EXPECT_EQ(TrapLogLine("06/01/2007 14:03:09", "192.168.0.10", "T"),
+            "06/01/2007 14:03:09 192.168.0.10 Trap :T\r\n");
+  EXPECT_EQ(TrapLogLine("06/01/2007 14:03:09", "192.168.0.10", ""),
+            "06/01/2007 14:03:09 192.168.0.10 Trap :\r\n");
+  const std::string long_text(1400, 'q');  // the log keeps a long text whole
+  EXPECT_EQ(TrapLogLine("t", "a", long_text), "t a Trap :" + long_text + "\r\n");
+  EXPECT_EQ(NotAliveLogLine("06/01/2007 14:03:09", "192.168.0.10"),
+            "06/01/2007 14:03:09 192.168.0.10 Not alive \r\n");
+}
+
+class EventLogTest : public ::testing::Test {
+ protected:
+  std::string Contents() {
+    const auto bytes = dir.Read("syslog.log");
+    return {bytes.begin(), bytes.end()};
+  }
+  test::TempConfigDir dir;
+  test::RecordingMessages messages;
+};
+
+TEST_F(EventLogTest, CreatesTheFileAndAppendsExactlyTheBytes) {
+  EXPECT_EQ(EventLogPath(), dir.File("syslog.log"));
+  EXPECT_EQ(AppendToEventLog("06/01/2007 14:03:09", messages), 0);
+  EXPECT_EQ(Contents(), "06/01/2007 14:03:09");
+  const std::uint8_t with_zero[] = {' ', 0, 'x', '\r', '\n'};
+  EXPECT_EQ(AppendToEventLog(with_zero, messages), 0);
+  EXPECT_EQ(Contents(), std::string("06/01/2007 14:03:09 \0x\r\n", 24));
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(EventLogTest, AFileThatCannotBeOpenedIsReportedAndTheCallerGoesOn) {
+  ::setenv("SWITCHDESK_CONFIG_DIR", (dir.Path() + "/missing-folder").c_str(), 1);
+  EXPECT_EQ(AppendToEventLog("line\r\n", messages), -1);
+  EXPECT_EQ(messages.shown, (std::vector<test::ShownMessage>{
+                                {"Syslog.log does not exist.", "Error", MessageIcon::Error}}));
+}
+
+TEST_F(EventLogTest, AppendsFromManyThreadsNeverCollide) {
+  constexpr int kThreads = 4;
+  constexpr int kLines = 400;
+  std::vector<std::thread> writers;
+  std::vector<test::RecordingMessages> thread_messages(kThreads);
+  for (int t = 0; t < kThreads; ++t) {
+    writers.emplace_back([t, &thread_messages] {
+      for (int i = 0; i < kLines; ++i) {
+        // Lines of different lengths, so a torn or interleaved write would show.
+        const std::string line = "thread " + std::to_string(t) + " line " + std::to_string(i) + " " +
+                                 std::string(static_cast<std::size_t>(i % 97), 'a' + static_cast<char>(t)) + "\r\n";
+        AppendToEventLog(line, thread_messages[static_cast<std::size_t>(t)]);
+      }
+    });
+  }
+  for (auto& w : writers) w.join();
+  for (const auto& m : thread_messages) EXPECT_TRUE(m.shown.empty());
+
+  std::istringstream in(Contents());
+  std::set<std::string> seen;
+  std::string line;
+  while (std::getline(in, line)) {
+    ASSERT_FALSE(line.empty());
+    ASSERT_EQ(line.back(), '\r') << line;
+    int t = -1, i = -1;
+    ASSERT_EQ(std::sscanf(line.c_str(), "thread %d line %d", &t, &i), 2) << line;
+    const std::string expected = "thread " + std::to_string(t) + " line " + std::to_string(i) + " " +
+                                 std::string(static_cast<std::size_t>(i % 97), 'a' + static_cast<char>(t)) + "\r";
+    ASSERT_EQ(line, expected);
+    seen.insert(line);
+  }
+  EXPECT_EQ(seen.size(), static_cast<std::size_t>(kThreads * kLines));
+}
+
+}  // namespace
+}  // namespace sd

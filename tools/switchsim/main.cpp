@@ -1,0 +1,326 @@
+// switchsim: plays any number of switches of the management protocol on one UDP port, for the
+// lab and the end-to-end tests. Control lines come on standard input (and, with --control, on a
+// UNIX socket); every command is answered by "ok" or "error ...", after any data lines.
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "common/messages.h"
+#include "net/udp_socket.h"
+#include "protocol/ipv4.h"
+#include "protocol/payload_builders.h"
+#include "settings/settings_file.h"
+#include "tools/switchsim/simulator.h"
+
+namespace {
+
+using sd::sim::Simulator;
+
+constexpr const char* kUsage =
+    "usage: switchsim [options]\n"
+    "  --switch DEF        one switch: ip=A,mac=M[,iface=N,major=N,minor=N,product=T,name=T,\n"
+    "                      location=T,netmask=A,gateway=A,trap=A,dhcp=on|off|none,\n"
+    "                      interval=N|none,password=T,fields=HEX|H:H:H:H|none,unconfigurable,silent]\n"
+    "  --switches FILE     one DEF per line ('#' starts a comment)\n"
+    "  --agent-port N      port to answer on (default: base port + 2 from define.ecf)\n"
+    "  --manager-id HEX    manager id stamped on traps (default: from define.ecf)\n"
+    "  --manager-port N    manager's unicast port for traps (default: base port + 1)\n"
+    "  --manager A         trap receiver for switches that have none\n"
+    "  --group A           multicast group (default: from define.ecf)\n"
+    "  --no-join           do not join the group\n"
+    "  --watch-igmp        count IGMP v1 membership reports (needs privilege)\n"
+    "  --control PATH      also read control lines from a UNIX socket at PATH\n"
+    "define.ecf is read from $SWITCHDESK_CONFIG_DIR when a value is not given.\n"
+    "Control: ping | list | add DEF | set IP DEF | silence IP|all | resume IP|all |\n"
+    "         trap IP TEXT | traps N IP TEXT | raw IP HEX | igmp | quit\n";
+
+class StderrMessages : public sd::IMessages {
+ public:
+  void ShowMessage(std::string_view text, std::string_view title, sd::MessageIcon) override {
+    std::fprintf(stderr, "switchsim: %.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
+                 static_cast<int>(text.size()), text.data());
+  }
+};
+
+void WriteAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+// A source of control lines: standard input or one connection of the control socket.
+struct ControlPeer {
+  int in = -1;
+  int out = -1;
+  std::string pending;
+};
+
+struct Options {
+  std::vector<std::string> definitions;
+  std::optional<std::uint16_t> agent_port, manager_port;
+  std::optional<std::uint32_t> manager_id, group;
+  std::uint32_t manager = 0;
+  bool join = true;
+  bool watch_igmp = false;
+  std::string control_path;
+};
+
+bool ReadDefinitionFile(const std::string& path, std::vector<std::string>& definitions) {
+  std::ifstream in(path);
+  if (!in) return false;
+  std::string line;
+  while (std::getline(in, line)) {
+    const auto start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || line[start] == '#') continue;
+    definitions.push_back(line.substr(start));
+  }
+  return true;
+}
+
+std::optional<Options> ParseArguments(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&]() -> std::optional<std::string> {
+      if (i + 1 >= argc) return std::nullopt;
+      return std::string(argv[++i]);
+    };
+    auto port = [&]() -> std::optional<std::uint16_t> {
+      const auto v = value();
+      if (!v) return std::nullopt;
+      const long n = std::strtol(v->c_str(), nullptr, 10);
+      if (n <= 0 || n > 65535) return std::nullopt;
+      return static_cast<std::uint16_t>(n);
+    };
+    auto address = [&]() -> std::optional<std::uint32_t> {
+      const auto v = value();
+      return v ? sd::TextToIpv4(*v) : std::nullopt;
+    };
+    if (arg == "--switch") {
+      const auto v = value();
+      if (!v) return std::nullopt;
+      o.definitions.push_back(*v);
+    } else if (arg == "--switches") {
+      const auto v = value();
+      if (!v || !ReadDefinitionFile(*v, o.definitions)) return std::nullopt;
+    } else if (arg == "--agent-port") {
+      if (!(o.agent_port = port())) return std::nullopt;
+    } else if (arg == "--manager-port") {
+      if (!(o.manager_port = port())) return std::nullopt;
+    } else if (arg == "--manager-id") {
+      const auto v = value();
+      std::uint8_t id[4] = {};
+      if (!v || v->size() != 8 || sd::HexTextToBytes(*v, id) != 0) return std::nullopt;
+      o.manager_id = (std::uint32_t{id[0]} << 24) | (std::uint32_t{id[1]} << 16) | (std::uint32_t{id[2]} << 8) | id[3];
+    } else if (arg == "--manager") {
+      const auto a = address();
+      if (!a) return std::nullopt;
+      o.manager = *a;
+    } else if (arg == "--group") {
+      if (!(o.group = address())) return std::nullopt;
+    } else if (arg == "--no-join") {
+      o.join = false;
+    } else if (arg == "--watch-igmp") {
+      o.watch_igmp = true;
+    } else if (arg == "--control") {
+      const auto v = value();
+      if (!v) return std::nullopt;
+      o.control_path = *v;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return o;
+}
+
+// Fills what the options leave open from define.ecf.
+bool CompleteFromSettings(Options& o) {
+  if (o.agent_port && o.manager_port && o.manager_id && (o.group || !o.join)) return true;
+  StderrMessages messages;
+  if (sd::LoadSettings(messages) != 0) return false;
+  if (!o.agent_port) o.agent_port = sd::Settings.agent_port;
+  if (!o.manager_port) o.manager_port = sd::Settings.unicast_port;
+  if (!o.manager_id) o.manager_id = sd::Settings.manager_id;
+  if (!o.group) o.group = sd::TextToIpv4(sd::Settings.multicast_group);
+  return o.group.has_value() || !o.join;
+}
+
+int OpenControlSocket(const std::string& path) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  sockaddr_un a{};
+  a.sun_family = AF_UNIX;
+  if (path.size() >= sizeof a.sun_path) return ::close(fd), -1;
+  std::memcpy(a.sun_path, path.c_str(), path.size() + 1);
+  ::unlink(path.c_str());
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 8) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+class Program {
+ public:
+  Program(Simulator& sim, sd::UdpSocket& udp) : sim_(sim), udp_(udp) {}
+
+  void Send(const std::vector<sd::sim::Outgoing>& sends) {
+    for (const auto& o : sends) {
+      if (!udp_.SendFrom(o.bytes, o.to, o.source)) {
+        std::fprintf(stderr, "switchsim: send from %s to %s:%u failed: %s\n", sd::Ipv4ToText(o.source).c_str(),
+                     sd::Ipv4ToText(o.to.address).c_str(), o.to.port, std::strerror(errno));
+      }
+    }
+  }
+
+  void OnDatagram() {
+    const auto r = udp_.Receive(buffer_);
+    if (!r) return;
+    Send(sim_.HandleDatagram(std::span(buffer_.data(), r->size), r->source, r->destination.value_or(0)));
+  }
+
+  // Reads what the peer sent; false when it is gone. Sets quit on "quit".
+  bool OnControl(ControlPeer& peer) {
+    char chunk[4096];
+    const ssize_t n = ::read(peer.in, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) return true;
+    if (n <= 0) return false;
+    peer.pending.append(chunk, static_cast<std::size_t>(n));
+    std::size_t end;
+    while ((end = peer.pending.find('\n')) != std::string::npos) {
+      std::string line = peer.pending.substr(0, end);
+      peer.pending.erase(0, end + 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      auto outcome = sim_.Control(line);
+      Send(outcome.sends);
+      std::string answer;
+      for (const auto& l : outcome.lines) answer += l + "\n";
+      WriteAll(peer.out, answer);
+      if (outcome.quit) quit = true;
+    }
+    return true;
+  }
+
+  bool quit = false;
+
+ private:
+  Simulator& sim_;
+  sd::UdpSocket& udp_;
+  std::array<std::uint8_t, sd::kMaxDatagram> buffer_{};
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::signal(SIGPIPE, SIG_IGN);
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  auto options = ParseArguments(argc, argv);
+  if (!options) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  if (!CompleteFromSettings(*options)) {
+    std::fputs("switchsim: no settings: give --agent-port, --manager-port, --manager-id and --group\n", stderr);
+    return 2;
+  }
+
+  Simulator sim({*options->manager_id, options->manager, *options->manager_port, options->group.value_or(0)});
+  for (const auto& definition : options->definitions) {
+    std::string error;
+    const auto s = sd::sim::ParseNewSwitch(definition, &error);
+    if (!s || !sim.Add(*s)) {
+      std::fprintf(stderr, "switchsim: %s: %s\n", definition.c_str(), s ? "address or MAC already played" : error.c_str());
+      return 2;
+    }
+  }
+
+  auto udp = sd::UdpSocket::Open();
+  if (!udp || !udp->SetReuseAddress(true) || !udp->EnablePacketInfo() || !udp->SetBroadcast(true) ||
+      !udp->SetReceiveBufferSize(1 << 20) || !udp->Bind(*options->agent_port)) {
+    std::fprintf(stderr, "switchsim: cannot open the agent port %u: %s\n", *options->agent_port, std::strerror(errno));
+    return 1;
+  }
+  // Sends wait for room rather than fail; reads happen only when poll() says one is waiting.
+  udp->SetNonBlocking(false);
+  if (options->join && !udp->JoinGroup(*options->group)) {
+    std::fprintf(stderr, "switchsim: cannot join %s: %s\n", sd::Ipv4ToText(*options->group).c_str(), std::strerror(errno));
+    return 1;
+  }
+  std::optional<sd::RawIgmpSocket> igmp;
+  if (options->watch_igmp) {
+    igmp = sd::RawIgmpSocket::Open();
+    if (!igmp || (options->group && !igmp->JoinGroup(*options->group))) {
+      std::fprintf(stderr, "switchsim: cannot watch IGMP: %s\n", std::strerror(errno));
+      return 1;
+    }
+  }
+  int control_listener = -1;
+  if (!options->control_path.empty()) {
+    control_listener = OpenControlSocket(options->control_path);
+    if (control_listener < 0) {
+      std::fprintf(stderr, "switchsim: cannot listen on %s\n", options->control_path.c_str());
+      return 1;
+    }
+  }
+
+  Program program(sim, *udp);
+  std::vector<ControlPeer> peers;
+  peers.push_back({STDIN_FILENO, STDOUT_FILENO, {}});
+  WriteAll(STDOUT_FILENO, "ready agent_port=" + std::to_string(*options->agent_port) +
+                              " switches=" + std::to_string(sim.Switches().size()) + "\n");
+
+  std::array<std::uint8_t, sd::kMaxDatagram> igmp_buffer{};
+  while (!program.quit) {
+    std::vector<pollfd> fds;
+    fds.push_back({udp->Fd(), POLLIN, 0});
+    fds.push_back({igmp ? igmp->Fd() : -1, POLLIN, 0});
+    fds.push_back({control_listener, POLLIN, 0});
+    for (const auto& p : peers) fds.push_back({p.in, POLLIN, 0});
+    if (::poll(fds.data(), fds.size(), -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if (fds[0].revents & POLLIN) program.OnDatagram();
+    if (igmp && (fds[1].revents & POLLIN)) {
+      if (const auto r = igmp->Receive(igmp_buffer)) sim.NoteIgmpPacket(std::span(igmp_buffer.data(), r->size));
+    }
+    // Only the peers that were polled have an entry in fds; a new connection waits for the
+    // next round.
+    for (std::size_t i = fds.size() - 3; i-- > 0;) {
+      if (!(fds[3 + i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      if (program.OnControl(peers[i])) continue;
+      if (peers[i].in == STDIN_FILENO) {
+        // Without a control socket the end of standard input ends the simulator.
+        if (control_listener < 0) program.quit = true;
+      } else {
+        ::close(peers[i].in);
+      }
+      peers.erase(peers.begin() + static_cast<long>(i));
+    }
+    if (fds[2].revents & POLLIN) {
+      const int client = ::accept4(control_listener, nullptr, nullptr, SOCK_CLOEXEC);
+      if (client >= 0) peers.push_back({client, client, {}});
+    }
+  }
+  if (control_listener >= 0) {
+    ::close(control_listener);
+    ::unlink(options->control_path.c_str());
+  }
+  return 0;
+}
