@@ -27,18 +27,6 @@ void ConfigureReportList(QTreeWidget& list) {
   list.setPalette(palette);
 }
 
-void SetColumns(QTreeWidget& list, std::span<const ColumnSpec> columns) {
-  list.clear();
-  list.setColumnCount(static_cast<int>(columns.size()));
-  QTreeWidgetItem* header = list.headerItem();
-  for (std::size_t i = 0; i < columns.size(); ++i) {
-    const int column = static_cast<int>(i);
-    header->setText(column, QString::fromLatin1(columns[i].header));
-    header->setTextAlignment(column, columns[i].alignment | Qt::AlignVCenter);
-    list.setColumnWidth(column, columns[i].width);
-  }
-}
-
 QStringList ColumnHeaders(const QTreeWidget& list) {
   QStringList headers;
   for (int i = 0; i < list.columnCount(); ++i) headers << list.headerItem()->text(i);

@@ -4,16 +4,17 @@
 
 #include "app/qt/images.h"
 #include "app/qt/main_window.h"
-#include "app/qt/qt_messages.h"
+#include "settings/trap_store.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Switchdesk"));
   QApplication::setWindowIcon(sd::gui::ImageIcon(sd::gui::Image::Program));
 
-  sd::gui::MainWindow window;
-  sd::gui::QtMessages messages(&window);
-  window.Initialise(messages);
+  // The traps received while the program runs; the network engine files them here.
+  sd::TrapStore traps;
+  sd::gui::MainWindow window(traps);
+  window.Initialise();
   window.show();
   return QApplication::exec();
 }

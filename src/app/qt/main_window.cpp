@@ -12,31 +12,19 @@
 #include <array>
 
 #include "app/qt/about_dialog.h"
+#include "app/qt/desktop_shell.h"
 #include "app/qt/device_list_widget.h"
 #include "app/qt/images.h"
+#include "app/qt/qt_file_dialogs.h"
+#include "app/qt/qt_list_control.h"
+#include "app/qt/qt_messages.h"
+#include "app/qt/remote_ip_dialog.h"
 #include "app/qt/trap_info_dialog.h"
+#include "protocol/operation_context.h"
 #include "settings/settings_file.h"
 
 namespace sd::gui {
 namespace {
-
-constexpr Qt::Alignment kLeft = Qt::AlignLeft;
-constexpr Qt::Alignment kCentre = Qt::AlignHCenter;
-
-// The Discovery List leads with the MAC address, the Monitor List with the status image and
-// the IP address; the last column of each exists only with the group interval features.
-constexpr std::array<ColumnSpec, 11> kDiscoveryColumns{{
-    {"MAC Address", kCentre, 100}, {"IP Address", kLeft, 100}, {"Protocol Version", kLeft, 100},
-    {"Product Name", kLeft, 100},  {"System Name", kLeft, 100}, {"DHCP", kLeft, 100},
-    {"Location", kLeft, 100},      {"Trap IP", kLeft, 100},     {"Subnet Mask", kLeft, 100},
-    {"Gateway", kLeft, 100},       {"Group Interval", kLeft, 100},
-}};
-constexpr std::array<ColumnSpec, 12> kMonitorColumns{{
-    {"S", kCentre, 20},           {"IP Address", kLeft, 80},     {"MAC Address", kLeft, 100},
-    {"Protocol Version", kLeft, 100}, {"Product Name", kLeft, 100}, {"System Name", kLeft, 100},
-    {"DHCP", kLeft, 100},         {"Location", kLeft, 100},      {"Trap IP", kLeft, 100},
-    {"Subnet Mask", kLeft, 100},  {"Gateway", kLeft, 100},       {"Group Interval", kLeft, 100},
-}};
 
 struct RefreshChoice {
   Command command;
@@ -62,7 +50,16 @@ int RefreshSecondsOf(Command command) {
   return 0;
 }
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+struct MainWindow::OwnServices {
+  explicit OwnServices(QWidget* owner) : messages(owner), file_dialogs(owner), remote_ip_dialog(owner) {}
+  QtMessages messages;
+  QtFileDialogs file_dialogs;
+  QtRemoteIpDialog remote_ip_dialog;
+  DesktopShell desktop;
+};
+
+MainWindow::MainWindow(TrapStore& traps, WindowServices services, QWidget* parent)
+    : QMainWindow(parent), traps_(traps), own_(std::make_unique<OwnServices>(this)), services_(services) {
   setObjectName(QStringLiteral("mainWindow"));
   setWindowTitle(QString::fromLatin1(kMainWindowTitle));
   setWindowIcon(ImageIcon(Image::Program));
@@ -70,6 +67,27 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   BuildMenu();
   CheckRefreshTime(Command::RefreshTime15s);
   resize(760, 620);
+
+  if (!services_.messages) services_.messages = &own_->messages;
+  if (!services_.questions) services_.questions = &own_->messages;
+  if (!services_.file_dialogs) services_.file_dialogs = &own_->file_dialogs;
+  if (!services_.remote_ip_dialog) services_.remote_ip_dialog = &own_->remote_ip_dialog;
+  if (!services_.desktop) services_.desktop = &own_->desktop;
+  discovery_control_ = std::make_unique<QtListControl>(*discovery_list_);
+  monitor_control_ = std::make_unique<QtListControl>(*monitor_list_);
+  core_ = std::make_unique<CSwitchdeskDlg>(*discovery_control_, *monitor_control_, *services_.messages,
+                                           *services_.file_dialogs, *services_.remote_ip_dialog);
+  commands_ = std::make_unique<MainWindowCommands>(*core_, *services_.messages, *services_.questions,
+                                                   *services_.desktop);
+  ConnectCommands();
+}
+
+// The core goes before the list controls it holds, and they before the lists.
+MainWindow::~MainWindow() {
+  commands_.reset();
+  core_.reset();
+  discovery_control_.reset();
+  monitor_control_.reset();
 }
 
 QPushButton* MainWindow::AddButton(QWidget* parent, Control control, const char* text) {
@@ -167,8 +185,6 @@ void MainWindow::BuildControls() {
           &MainWindow::discoveryColumnClicked);
   connect(monitor_list_->header(), &QHeaderView::sectionClicked, this,
           &MainWindow::monitorColumnClicked);
-  connect(exit, &QPushButton::clicked, this, &QWidget::close);
-  connect(view_trap, &QPushButton::clicked, this, &MainWindow::OnViewTrap);
 }
 
 QAction* MainWindow::AddCommand(QMenu* menu, Command command, const char* text) {
@@ -183,7 +199,7 @@ void MainWindow::BuildMenu() {
   AddCommand(file, Command::MonitorSave, "Monitor save");
   AddCommand(file, Command::MonitorSaveAs, "Monitor save as");
   AddCommand(file, Command::MonitorLoad, "Monitor load");
-  connect(AddCommand(file, Command::FileExit, "Exit"), &QAction::triggered, this, &QWidget::close);
+  AddCommand(file, Command::FileExit, "Exit");
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
   AddCommand(view, Command::ViewLog, "View log");
@@ -202,16 +218,52 @@ void MainWindow::BuildMenu() {
   AddCommand(option_menu_, Command::GroupInterval, "Group Interval");
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
-  connect(AddCommand(help, Command::About, "About"), &QAction::triggered, this, &MainWindow::OnAbout);
+  AddCommand(help, Command::About, "About");
 }
 
-void MainWindow::Initialise(IMessages& messages) {
+void MainWindow::ConnectCommands() {
+  auto on_click = [this](Control control, auto handler) {
+    connect(ButtonOf(control), &QPushButton::clicked, this, handler);
+  };
+  auto on_menu = [this](Command command, auto handler) {
+    connect(ActionOf(command), &QAction::triggered, this, handler);
+  };
+  on_click(Control::AddToMonitorList, [this] { core_->OnAddToMonitorList(); });
+  on_click(Control::AddItem, [this] { core_->OnAddItem(); });
+  on_click(Control::DeleteItem, [this] { commands_->OnDeleteItem(); });
+  on_click(Control::ViewTrap, [this] { OnViewTrap(); });
+  on_click(Control::AccessWeb, [this] { commands_->OnAccessWeb(); });
+  on_click(Control::Exit, [this] { close(); });
+  connect(this, &MainWindow::discoveryDoubleClicked, this, [this] { core_->OnDiscoveryDoubleClick(); });
+  connect(this, &MainWindow::monitorDoubleClicked, this, [this] { commands_->OnMonitorDoubleClick(); });
+  connect(this, &MainWindow::discoveryColumnClicked, this, [this](int column) { core_->OnColumnClickDiscovery(column); });
+  connect(this, &MainWindow::monitorColumnClicked, this, [this](int column) { core_->OnColumnClickMonitor(column); });
+
+  on_menu(Command::MonitorSave, [this] { core_->OnMonitorSave(); });
+  on_menu(Command::MonitorSaveAs, [this] { core_->OnMonitorSaveAs(); });
+  on_menu(Command::MonitorLoad, [this] { core_->OnMonitorLoad(); });
+  on_menu(Command::FileExit, [this] { close(); });
+  on_menu(Command::ViewLog, [this] { commands_->OnViewLog(); });
+  on_menu(Command::ClearLog, [this] { commands_->OnClearLog(); });
+  on_menu(Command::About, [this] { OnAbout(); });
+  connect(this, &MainWindow::refreshTimeChosen, this, [this](int seconds) { commands_->OnRefreshTime(seconds); });
+}
+
+void MainWindow::Initialise() {
+  IMessages& messages = *services_.messages;
   CheckRefreshTime(Command::RefreshTime15s);
+  commands_->OnRefreshTime(RefreshSeconds());
+  traps_.Clear();
   if (LoadSettings(messages) != 0) messages.Error("This will cause the application to fail.");
-  const bool group_interval_features = Settings.multicast_interface_on_off == 1;
-  if (!group_interval_features) RemoveGroupIntervalItem();
-  CreateListColumns(group_interval_features);
+  if (Settings.multicast_interface_on_off != 1) RemoveGroupIntervalItem();
+  core_->CreateListColumns();
+  core_->ClearDeviceTables();
+  core_->LoadMonitorFileAtStartup();
+  // ---- The socket set, the poll thread and the 5-second liveness timer start here once the
+  // ---- network engine's dispatcher is part of the core.
+  ResetOperationContext();
   ButtonOf(Control::DhcpRefresh)->setEnabled(false);
+  // ---- The IGMP report thread starts here, last.
 }
 
 void MainWindow::RemoveGroupIntervalItem() {
@@ -220,12 +272,6 @@ void MainWindow::RemoveGroupIntervalItem() {
   option_menu_->removeAction(it->second);
   delete it->second;
   actions_.erase(it);
-}
-
-void MainWindow::CreateListColumns(bool group_interval_column) {
-  const std::size_t drop = group_interval_column ? 0 : 1;
-  SetColumns(*discovery_list_, std::span(kDiscoveryColumns).first(kDiscoveryColumns.size() - drop));
-  SetColumns(*monitor_list_, std::span(kMonitorColumns).first(kMonitorColumns.size() - drop));
 }
 
 void MainWindow::SetTrapIndicator(bool trap_waiting) {
@@ -257,7 +303,7 @@ QAction* MainWindow::ActionOf(Command command) const {
 }
 
 void MainWindow::OnViewTrap() {
-  CTrap_Info dialog(this);
+  CTrap_Info dialog(traps_, this);
   SetTrapIndicator(false);
   dialog.exec();
 }

@@ -11,8 +11,16 @@
 #include <QTreeWidget>
 #include <functional>
 #include <map>
+#include <memory>
 
+#include "app/main_window_commands.h"
+#include "app/switchdesk_dlg.h"
+#include "common/desktop_shell.h"
+#include "common/file_dialogs.h"
 #include "common/messages.h"
+#include "common/questions.h"
+#include "common/remote_ip_dialog.h"
+#include "settings/trap_store.h"
 
 namespace sd::gui {
 
@@ -56,27 +64,44 @@ int RefreshSecondsOf(Command command);
 
 inline constexpr const char* kMainWindowTitle = "Velmora Switchdesk";
 
+// How the window's commands reach the user and the desktop. Whatever is left empty the window
+// provides itself with Qt: message boxes, file dialogs, the Remote IP dialog, the desktop's
+// browser and text editor. Tests give recording ones.
+struct WindowServices {
+  IMessages* messages = nullptr;
+  IQuestions* questions = nullptr;
+  IFileDialogs* file_dialogs = nullptr;
+  IRemoteIpDialog* remote_ip_dialog = nullptr;
+  IDesktopShell* desktop = nullptr;
+};
+
 class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit MainWindow(QWidget* parent = nullptr);
+  // The trap store and the services given must outlive the window.
+  explicit MainWindow(TrapStore& traps, WindowServices services = {}, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
-  // The start-up of the window in its order: the refresh time "15 secs", the settings file
-  // (a failure is reported and start-up goes on), the "Group Interval" menu item and list
-  // columns by the settings, and "DHCP Refresh" disabled.
-  void Initialise(IMessages& messages);
+  // The start-up in its order: the refresh time "15 secs", the trap store emptied, the
+  // settings file read (a failure is reported and start-up goes on), the "Group Interval" menu
+  // item removed when the settings turn the group interval features off, the list columns, the
+  // device tables emptied and monitor.cfg loaded, the pending operation forgotten, and
+  // "DHCP Refresh" disabled.
+  void Initialise();
 
   // Removes Option > "Group Interval"; it stays away for the rest of the run.
   void RemoveGroupIntervalItem();
-  // Creates the columns of both lists, with a "Group Interval" column or without.
-  void CreateListColumns(bool group_interval_column);
   // Green dot (false) or red dot: a trap has arrived since "View trap" was last pressed.
   void SetTrapIndicator(bool trap_waiting);
   bool TrapIndicatorWaiting() const { return trap_waiting_; }
   // Checks the "Refresh time" item of the given interval and no other.
   void CheckRefreshTime(Command item);
   int RefreshSeconds() const { return refresh_seconds_; }
+
+  // The toolkit-free main dialog the window forwards to, and the window's own commands.
+  CSwitchdeskDlg& Core() const { return *core_; }
+  MainWindowCommands& Commands() const { return *commands_; }
 
   QTreeWidget* DiscoveryList() const { return discovery_list_; }
   QTreeWidget* MonitorList() const { return monitor_list_; }
@@ -108,11 +133,22 @@ class MainWindow : public QMainWindow {
  private:
   void BuildControls();
   void BuildMenu();
+  void ConnectCommands();
   QPushButton* AddButton(QWidget* parent, Control control, const char* text);
   QAction* AddCommand(QMenu* menu, Command command, const char* text);
   void OnRefreshTime(Command item);
   void OnViewTrap();
   void OnAbout();
+
+  TrapStore& traps_;
+  // The Qt services made for whatever was not given.
+  struct OwnServices;
+  std::unique_ptr<OwnServices> own_;
+  WindowServices services_;
+  std::unique_ptr<IListControl> discovery_control_;
+  std::unique_ptr<IListControl> monitor_control_;
+  std::unique_ptr<CSwitchdeskDlg> core_;
+  std::unique_ptr<MainWindowCommands> commands_;
 
   QTreeWidget* discovery_list_ = nullptr;
   QTreeWidget* monitor_list_ = nullptr;

@@ -18,12 +18,23 @@ QString ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void QtMessages::ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) {
+QWidget* QtMessages::Owner() const {
   // A box opened from inside another modal dialog belongs to that dialog, so it stays on top.
-  QWidget* owner = QApplication::activeModalWidget();
-  if (!owner) owner = owner_.data();
-  QMessageBox box(ToQtIcon(icon), ToQString(title), ToQString(text), QMessageBox::Ok, owner);
+  QWidget* modal = QApplication::activeModalWidget();
+  return modal ? modal : owner_.data();
+}
+
+void QtMessages::ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) {
+  QMessageBox box(ToQtIcon(icon), ToQString(title), ToQString(text), QMessageBox::Ok, Owner());
   box.exec();
+}
+
+bool QtMessages::AskOkCancel(std::string_view text, std::string_view title, MessageIcon icon) {
+  QMessageBox box(ToQtIcon(icon), ToQString(title), ToQString(text),
+                  QMessageBox::Ok | QMessageBox::Cancel, Owner());
+  box.setDefaultButton(QMessageBox::Ok);
+  box.setEscapeButton(QMessageBox::Cancel);
+  return box.exec() == QMessageBox::Ok;
 }
 
 }  // namespace sd::gui

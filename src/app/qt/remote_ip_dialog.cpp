@@ -53,4 +53,9 @@ void CAdd_remoteIP::OnOK() {
   if (!check_ || check_(Address())) QDialog::accept();
 }
 
+bool QtRemoteIpDialog::Run(const std::function<bool(std::uint32_t address)>& apply) {
+  CAdd_remoteIP dialog(apply, owner_);
+  return dialog.exec() == QDialog::Accepted;
+}
+
 }  // namespace sd::gui

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "app/qt/ip_address_edit.h"
+#include "common/remote_ip_dialog.h"
 
 namespace sd::gui {
 
@@ -40,6 +41,16 @@ class CAdd_remoteIP : public QDialog {
   IpAddressEdit* address_edit_ = nullptr;
   QPushButton* apply_ = nullptr;
   QPushButton* cancel_ = nullptr;
+};
+
+// "Add item"'s Remote IP dialog as the core asks for it: one modal run per call.
+class QtRemoteIpDialog : public IRemoteIpDialog {
+ public:
+  explicit QtRemoteIpDialog(QWidget* owner = nullptr) : owner_(owner) {}
+  bool Run(const std::function<bool(std::uint32_t address)>& apply) override;
+
+ private:
+  QWidget* owner_;
 };
 
 }  // namespace sd::gui

@@ -2,14 +2,14 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QVBoxLayout>
 
 #include "app/qt/device_list_widget.h"
-#include "app/qt/images.h"
 
 namespace sd::gui {
 
-CTrap_Info::CTrap_Info(QWidget* parent) : QDialog(parent) {
+CTrap_Info::CTrap_Info(TrapStore& store, QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Trap information"));
   setObjectName(QStringLiteral("trapInfoDialog"));
   setSizeGripEnabled(true);
@@ -17,14 +17,6 @@ CTrap_Info::CTrap_Info(QWidget* parent) : QDialog(parent) {
   list_ = new QTreeWidget(this);
   list_->setObjectName(QStringLiteral("trapList"));
   ConfigureReportList(*list_);
-  static const ColumnSpec kColumns[] = {
-      {"S", Qt::AlignLeft, 20},    {"Time", Qt::AlignLeft, 100}, {"IP", Qt::AlignLeft, 100},
-      {"Event", Qt::AlignLeft, 800}, {" ", Qt::AlignLeft, 30},
-  };
-  SetColumns(*list_, kColumns);
-  connect(list_, &QTreeWidget::itemClicked, this, [this] { emit rowClicked(); });
-  connect(list_->header(), &QHeaderView::sectionClicked, this, &CTrap_Info::columnClicked);
-
   clear_all_ = new QPushButton(QStringLiteral("Clear all"), this);
   clear_all_->setObjectName(QStringLiteral("clearAll"));
   clear_all_->setAutoDefault(false);
@@ -32,8 +24,6 @@ CTrap_Info::CTrap_Info(QWidget* parent) : QDialog(parent) {
   ok_->setObjectName(QStringLiteral("ok"));
   ok_->setDefault(true);
   for (QPushButton* button : {clear_all_, ok_}) button->setMinimumWidth(100);
-  connect(clear_all_, &QPushButton::clicked, this, &CTrap_Info::clearAllClicked);
-  connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
 
   auto* button_row = new QHBoxLayout;
   button_row->addWidget(clear_all_);
@@ -43,16 +33,24 @@ CTrap_Info::CTrap_Info(QWidget* parent) : QDialog(parent) {
   layout->addWidget(list_, 1);
   layout->addLayout(button_row);
   resize(720, 360);
+
+  list_control_ = std::make_unique<QtListControl>(*list_);
+  logic_ = std::make_unique<TrapWindow>(store, *list_control_);
+  logic_->OnInitDialog();
+
+  list_->viewport()->installEventFilter(this);
+  connect(list_->header(), &QHeaderView::sectionClicked, this, [this](int column) { logic_->OnTrapColumnClick(column); });
+  connect(clear_all_, &QPushButton::clicked, this, [this] { logic_->OnClearAll(); });
+  connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void CTrap_Info::AppendRow(int image, const QString& time, const QString& address,
-                           const QString& event, int item_data) {
-  auto* item = new QTreeWidgetItem(list_);
-  item->setIcon(0, StatusIcon(image));
-  item->setText(1, time);
-  item->setText(2, address);
-  item->setText(3, event);
-  item->setData(0, kItemDataRole, item_data);
+bool CTrap_Info::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == list_->viewport() && event->type() == QEvent::MouseButtonRelease &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    // After the list has applied the click's selection, wherever the click landed.
+    QMetaObject::invokeMethod(this, [this] { logic_->OnClickTrapList(); }, Qt::QueuedConnection);
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 }  // namespace sd::gui

@@ -1,12 +1,16 @@
 #pragma once
 // "Trap information": the traps received since start-up, one row each with its unread marker,
-// time, sender and text. The rows come from the trap store; clicking a row, "Clear all" and the
-// column headers are reported to the owner, which changes the store and the rows.
+// time, sender and text, as the trap store holds them when the window opens. Clicking a row
+// marks its trap read, "Clear all" empties list and store, a column header sorts the rows.
 
 #include <QDialog>
 #include <QPushButton>
-#include <QString>
 #include <QTreeWidget>
+#include <memory>
+
+#include "app/qt/qt_list_control.h"
+#include "settings/trap_store.h"
+#include "settings/trap_window.h"
 
 namespace sd::gui {
 
@@ -14,26 +18,22 @@ class CTrap_Info : public QDialog {
   Q_OBJECT
 
  public:
-  explicit CTrap_Info(QWidget* parent = nullptr);
+  // The store must outlive the dialog.
+  explicit CTrap_Info(TrapStore& store, QWidget* parent = nullptr);
 
   QTreeWidget* List() const { return list_; }
   QPushButton* ClearAllButton() const { return clear_all_; }
   QPushButton* OkButton() const { return ok_; }
 
-  // Appends a row: the status image (0 unread, -1 none) in column 0, then the texts; the row
-  // keeps `item_data` (the store slot it shows) as its item data.
-  void AppendRow(int image, const QString& time, const QString& address, const QString& event,
-                 int item_data);
-
- signals:
-  void rowClicked();
-  void clearAllClicked();
-  void columnClicked(int column);
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QTreeWidget* list_ = nullptr;
   QPushButton* clear_all_ = nullptr;
   QPushButton* ok_ = nullptr;
+  std::unique_ptr<QtListControl> list_control_;
+  std::unique_ptr<TrapWindow> logic_;
 };
 
 }  // namespace sd::gui

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTest>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,10 +17,13 @@
 #include "app/qt/qt_messages.h"
 #include "app/qt/remote_ip_dialog.h"
 #include "app/qt/trap_info_dialog.h"
+#include "settings/trap_window.h"
 #include "app/qt/screenshot.h"
 
 namespace sd::gui {
 namespace {
+
+using sd::test::SaveScreenshot;
 
 bool IsBlackOnWhite(const QWidget& w) {
   const QPalette& p = w.palette();
@@ -52,7 +56,7 @@ TEST(AboutDialogTest, WhiteDialogWithBlackOnWhiteTextsAndPlainButton) {
   EXPECT_TRUE(IsBlackOnWhite(*about.ProtocolVersionLabel()));
   EXPECT_EQ(about.OkButton()->palette().color(QPalette::Button),
             QApplication::palette().color(QPalette::Button));
-  test::SaveScreenshot(about, "about_dialog");
+  SaveScreenshot(about, "about_dialog");
 }
 
 TEST(AboutDialogTest, EnterAndEscapeCloseIt) {
@@ -85,7 +89,7 @@ TEST(RemoteIpDialogTest, ShowsLabelEntryAndButtons) {
   EXPECT_EQ(dialog.ApplyButton()->palette().color(QPalette::Button),
             QApplication::palette().color(QPalette::Button));
   dialog.AddressEdit()->SetAddress(0xC0A80001);
-  test::SaveScreenshot(dialog, "remote_ip_dialog");
+  SaveScreenshot(dialog, "remote_ip_dialog");
 }
 
 TEST(RemoteIpDialogTest, KeyboardGoesFromTheEntryToApplyThenCancel) {
@@ -219,7 +223,8 @@ TEST(RemoteIpDialogTest, EnterAppliesAndEscapeAndCancelCloseWithoutTheCheck) {
 // ---- Trap information ----
 
 TEST(TrapInfoDialogTest, ShowsItsColumnsAndButtons) {
-  CTrap_Info dialog;
+  TrapStore store;
+  CTrap_Info dialog(store);
   EXPECT_EQ(dialog.windowTitle(), "Trap information");
   QTreeWidget* list = dialog.List();
   EXPECT_EQ(ColumnHeaders(*list), (QStringList{"S", "Time", "IP", "Event", " "}));
@@ -239,14 +244,33 @@ TEST(TrapInfoDialogTest, ShowsItsColumnsAndButtons) {
   EXPECT_EQ(list->topLevelItemCount(), 0);
 }
 
-TEST(TrapInfoDialogTest, RowsShowTheUnreadImageTheTextsAndTheirSlot) {
-  CTrap_Info dialog;
-  dialog.AppendRow(0, "06/01/2007 14:03:09", "192.168.0.10", "Port 3 link up", 0);
-  dialog.AppendRow(-1, "06/01/2007 14:05:00", "192.168.0.11", "Cold start", 1);
-  QTreeWidget* list = dialog.List();
-  ASSERT_EQ(list->topLevelItemCount(), 2);
-  const QTreeWidgetItem* unread = list->topLevelItem(0);
-  const QTreeWidgetItem* read = list->topLevelItem(1);
+class TrapInfoWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TrapSort() = {};
+    store.Add("06/01/2007 14:03:09", "192.168.0.10", "Port 3 link up");
+    store.Add("06/01/2007 14:05:00", "192.168.0.11", "Cold start");
+    store.SetImage(1, TRAP_IMAGE_READ);
+    dialog = std::make_unique<CTrap_Info>(store);
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+  }
+  void TearDown() override { TrapSort() = {}; }
+  void Click(QPoint at) {
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, at);
+    QApplication::processEvents();
+  }
+  QPoint RowPoint(int row) { return List()->visualItemRect(List()->topLevelItem(row)).center(); }
+  QTreeWidget* List() { return dialog->List(); }
+
+  TrapStore store;
+  std::unique_ptr<CTrap_Info> dialog;
+};
+
+TEST_F(TrapInfoWindowTest, RowsShowTheUnreadImageAndTheTexts) {
+  ASSERT_EQ(List()->topLevelItemCount(), 2);
+  const QTreeWidgetItem* unread = List()->topLevelItem(0);
+  const QTreeWidgetItem* read = List()->topLevelItem(1);
   EXPECT_FALSE(unread->icon(0).isNull());
   EXPECT_TRUE(read->icon(0).isNull());
   EXPECT_EQ(unread->text(0), "");
@@ -254,37 +278,31 @@ TEST(TrapInfoDialogTest, RowsShowTheUnreadImageTheTextsAndTheirSlot) {
   EXPECT_EQ(unread->text(2), "192.168.0.10");
   EXPECT_EQ(unread->text(3), "Port 3 link up");
   EXPECT_EQ(unread->text(4), "");
-  EXPECT_EQ(read->data(0, kItemDataRole).toInt(), 1);
+  SaveScreenshot(*dialog, "trap_window");
 }
 
-TEST(TrapInfoDialogTest, ReportsRowClicksClearAllAndHeaderClicks) {
-  CTrap_Info dialog;
-  dialog.AppendRow(0, "t", "ip", "event", 0);
-  dialog.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-  QSignalSpy rows(&dialog, &CTrap_Info::rowClicked);
-  QSignalSpy clears(&dialog, &CTrap_Info::clearAllClicked);
-  QSignalSpy columns(&dialog, &CTrap_Info::columnClicked);
+TEST_F(TrapInfoWindowTest, ClickingARowMarksItsTrapReadAndClickingBelowMarksNothing) {
+  Click(QPoint(10, List()->viewport()->height() - 5));
+  EXPECT_EQ(store.Slot(0).image, TRAP_IMAGE_UNREAD);
+  Click(RowPoint(0));
+  EXPECT_EQ(store.Slot(0).image, TRAP_IMAGE_READ);
+  EXPECT_TRUE(List()->topLevelItem(0)->icon(0).isNull());
+  EXPECT_TRUE(List()->selectionModel()->isRowSelected(0, QModelIndex()));
+  EXPECT_EQ(List()->topLevelItem(0)->text(3), "Port 3 link up");
+}
 
-  QTreeWidget* list = dialog.List();
-  const QRect row = list->visualItemRect(list->topLevelItem(0));
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
-  EXPECT_EQ(rows.count(), 1);
+TEST_F(TrapInfoWindowTest, HeaderClicksSortAndClearAllEmptiesListAndStore) {
+  QHeaderView* header = List()->header();
+  const int x = header->sectionViewportPosition(kTrapColumnEvent) + 10;
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+  EXPECT_EQ(List()->topLevelItem(0)->text(3), "Port 3 link up");  // descending
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+  EXPECT_EQ(List()->topLevelItem(0)->text(3), "Cold start");
 
-  QHeaderView* header = list->header();
-  for (int column : {1, 4, 0}) {
-    const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
-  }
-  ASSERT_EQ(columns.count(), 3);
-  EXPECT_EQ(columns.at(0).at(0).toInt(), 1);
-  EXPECT_EQ(columns.at(1).at(0).toInt(), 4);
-  EXPECT_EQ(columns.at(2).at(0).toInt(), 0);
-
-  dialog.ClearAllButton()->click();
-  EXPECT_EQ(clears.count(), 1);
-  EXPECT_TRUE(dialog.isVisible());  // "Clear all" leaves the window open
-  test::SaveScreenshot(dialog, "trap_window");
+  dialog->ClearAllButton()->click();
+  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  EXPECT_EQ(store.trap_count(), 0);
+  EXPECT_TRUE(dialog->isVisible());  // "Clear all" leaves the window open
 }
 
 // ---- Message boxes ----

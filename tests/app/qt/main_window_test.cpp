@@ -18,46 +18,12 @@
 #include "app/qt/about_dialog.h"
 #include "app/qt/modal.h"
 #include "app/qt/screenshot.h"
-#include "settings/settings_file.h"
-#include "support/recording_messages.h"
-#include "support/temp_dir.h"
+#include "app/qt/window_fixture.h"
 
 namespace sd::gui {
 namespace {
 
-using test::RecordingMessages;
-
-std::string PlainSettings(int group_interval_features) {
-  return "manager_id=01945AE0\r\nbase_port=C350\r\nmulticast_group=239.255.100.100\r\n"
-         "multicast_interface_on_off=" + std::to_string(group_interval_features) +
-         "\r\nmulticast_timer_flag=1\r\nstrlen_multi_timer=3\r\nmulticast_timer=125\r\n";
-}
-
-std::vector<std::string> Texts(const QStringList& list) {
-  std::vector<std::string> out;
-  for (const QString& s : list) out.push_back(s.toStdString());
-  return out;
-}
-
-std::vector<std::string> ActionTexts(const QMenu* menu) {
-  std::vector<std::string> out;
-  for (const QAction* action : menu->actions()) out.push_back(action->text().toStdString());
-  return out;
-}
-
-QMenu* TopMenu(const MainWindow& window, const QString& title) {
-  for (QAction* action : window.menuBar()->actions()) {
-    if (action->text() == title) return action->menu();
-  }
-  return nullptr;
-}
-
-QMenu* RefreshMenu(const MainWindow& window) {
-  for (QAction* action : TopMenu(window, "Option")->actions()) {
-    if (action->text() == "Refresh time") return action->menu();
-  }
-  return nullptr;
-}
+using namespace sd::test;  // NOLINT: the window fixture's helpers
 
 std::vector<std::string> CheckedRefreshItems(const MainWindow& window) {
   std::vector<std::string> out;
@@ -71,21 +37,10 @@ bool SameImage(const QPixmap& shown, Image image) {
   return shown.toImage() == ImagePixmap(image, ImageSize(image)).toImage();
 }
 
-// A main window after its start-up with a define.ecf whose group interval features are on or
-// off.
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public WindowTest {
  protected:
-  void SetUp() override { ResetSettings(); }
-  void TearDown() override { ResetSettings(); }
-
-  void StartUp(int group_interval_features = 1) {
-    dir.Write("define.ecf", MakeSealedSettings(PlainSettings(group_interval_features)));
-    window.Initialise(messages);
-  }
-
-  test::TempConfigDir dir;
-  RecordingMessages messages;
-  MainWindow window;
+  MainWindow& window = *ui.window;
+  RecordingMessages& messages = ui.messages;
 };
 
 TEST_F(MainWindowTest, ShowsTheCaptionTheProgramIconAndTheThreeGroups) {
@@ -179,9 +134,11 @@ TEST_F(MainWindowTest, ColumnsAndGroupIntervalItemFollowTheSetting) {
   for (int features : {0, 1}) {
     SCOPED_TRACE(features);
     ResetSettings();
-    MainWindow fresh;
+    WindowUnderTest other;
+    MainWindow& fresh = *other.window;
     dir.Write("define.ecf", MakeSealedSettings(PlainSettings(features)));
-    fresh.Initialise(messages);
+    fresh.Initialise();
+    EXPECT_TRUE(other.messages.shown.empty());
     auto with = [features](std::vector<std::string> v) {
       if (features) v.push_back("Group Interval");
       return v;
@@ -304,7 +261,8 @@ TEST_F(MainWindowTest, ExitButtonMenuExitAndCloseBoxEachCloseTheWindowOnce) {
   };
   for (const auto& [name, close] : ways) {
     SCOPED_TRACE(name);
-    MainWindow fresh;
+    WindowUnderTest other;
+    MainWindow& fresh = *other.window;
     int closes = 0;
     fresh.SetCloseHandler([&] { ++closes; });
     fresh.show();
@@ -324,7 +282,7 @@ TEST_F(MainWindowTest, TrapIndicatorTurnsRedAndViewTrapTurnsItGreenBeforeListing
   window.show();
   bool green_while_open = false;
   std::string caption;
-  test::ModalWatcher watcher([&](QWidget* modal) {
+  ModalWatcher watcher([&](QWidget* modal) {
     caption = modal->windowTitle().toStdString();
     green_while_open = SameImage(window.TrapIndicator()->pixmap(), Image::TrapIdle);
     auto* dialog = qobject_cast<CTrap_Info*>(modal);
@@ -342,7 +300,7 @@ TEST_F(MainWindowTest, HelpAboutOpensTheAboutDialog) {
   StartUp();
   window.show();
   std::string seen;
-  test::ModalWatcher watcher([&](QWidget* modal) {
+  ModalWatcher watcher([&](QWidget* modal) {
     seen = modal->metaObject()->className();
     qobject_cast<QDialog*>(modal)->accept();
   });
@@ -351,10 +309,10 @@ TEST_F(MainWindowTest, HelpAboutOpensTheAboutDialog) {
 }
 
 TEST_F(MainWindowTest, AFailedSettingsFileIsReportedAndStartUpGoesOnWithoutGroupInterval) {
-  window.Initialise(messages);  // no define.ecf in the folder
+  window.Initialise();  // no define.ecf in the folder
   ASSERT_GE(messages.shown.size(), 2u);
   EXPECT_EQ(messages.shown.back(),
-            (test::ShownMessage{"This will cause the application to fail.", "Error", MessageIcon::Error}));
+            (ShownMessage{"This will cause the application to fail.", "Error", MessageIcon::Error}));
   EXPECT_EQ(window.ActionOf(Command::GroupInterval), nullptr);
   EXPECT_EQ(window.MonitorList()->columnCount(), 11);
   EXPECT_FALSE(window.ButtonOf(Control::DhcpRefresh)->isEnabled());
@@ -377,7 +335,7 @@ TEST_F(MainWindowTest, ListsGrowWithTheWindow) {
 
 TEST_F(MainWindowTest, ReportsClicksDoubleClicksAndHeaderClicksOfEitherList) {
   StartUp();
-  new QTreeWidgetItem(window.MonitorList(), QStringList{"", "192.168.0.10"});
+  Monitor(Switch("001E58000010", "192.168.0.10"));
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   QSignalSpy monitor_clicks(&window, &MainWindow::monitorClicked);
@@ -391,7 +349,7 @@ TEST_F(MainWindowTest, ReportsClicksDoubleClicksAndHeaderClicksOfEitherList) {
   const QPoint row = monitor->visualItemRect(monitor->topLevelItem(0)).center();
   bool selected_when_reported = false;
   QObject::connect(&window, &MainWindow::monitorClicked,
-                   [&] { selected_when_reported = monitor->topLevelItem(0)->isSelected(); });
+                   [&] { selected_when_reported = core().MonitorListControl().IsSelected(0); });
   QTest::mouseClick(monitor->viewport(), Qt::LeftButton, {}, row);
   QTest::qWait(1);
   EXPECT_EQ(monitor_clicks.count(), 1);
@@ -423,24 +381,29 @@ TEST_F(MainWindowTest, ReportsClicksDoubleClicksAndHeaderClicksOfEitherList) {
 
 TEST_F(MainWindowTest, ScreenshotOfTheMainWindow) {
   StartUp();
-  // A few rows as the lists will show them, to judge the layout.
-  const QStringList discovered[] = {
-      {"001E58010203", "198.18.0.11", "2.001.003", "SD-8 Managed", "lab-switch-1", "enable",
-       "Rack 1", "198.18.0.1", "255.255.255.0", "198.18.0.1", "125"},
-      {"001E58010204", "198.18.0.12", "2.001.003", "SD-8 Managed", "lab-switch-2", "disable",
-       "Rack 2", "198.18.0.1", "255.255.255.0", "198.18.0.1", "disable"},
+  // A few switches as discovery and polling leave them, to judge the layout.
+  auto lab_switch = [](const char* mac, const char* ip, const char* name, std::uint16_t dhcp, int interval) {
+    DeviceRecord r = Switch(mac, ip, "SD-8 Managed");
+    SetText(r.system_name, name);
+    SetText(r.location, "Lab rack 1");
+    SetText(r.trap_ip_text, "198.18.0.1");
+    SetText(r.subnet_mask_text, "255.255.255.0");
+    SetText(r.gateway_text, "198.18.0.1");
+    r.dhcp = dhcp;
+    r.group_interval = interval;
+    return r;
   };
-  for (const QStringList& texts : discovered) new QTreeWidgetItem(window.DiscoveryList(), texts);
-  auto* monitored = new QTreeWidgetItem(window.MonitorList(),
-                                        QStringList{"", "198.18.0.11", "001E58010203", "2.001.003",
-                                                    "SD-8 Managed", "lab-switch-1", "enable"});
-  auto* silent = new QTreeWidgetItem(window.MonitorList(), QStringList{"", "198.18.0.20"});
-  monitored->setIcon(0, StatusIcon(kStatusImageWarning));
-  silent->setIcon(0, StatusIcon(kStatusImageNotAlive));
+  Discover(lab_switch("020000000013", "198.18.0.13", "lab-switch-13", 1, 125));
+  Discover(lab_switch("020000000014", "198.18.0.14", "lab-switch-14", 0, 0));
+  Monitor(lab_switch("020000000010", "198.18.0.10", "lab-switch-10", 1, 125));
+  Monitor(lab_switch("020000000011", "198.18.0.11", "lab-switch-11", 2, -1));
+  DeviceRecord silent = lab_switch("020000000012", "198.18.0.12", "lab-switch-12", 0, 300);
+  silent.status_image = 1;
+  Monitor(silent);
   window.SetTrapIndicator(true);
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  const std::string path = test::SaveScreenshot(window, "main_window");
+  const std::string path = SaveScreenshot(window, "main_window");
   EXPECT_FALSE(path.empty());
 }
 
