@@ -57,7 +57,11 @@ QtListControl::QtListControl(QTreeWidget& tree) : tree_(tree) {
   delete old;
 }
 
-QtListControl::~QtListControl() { item_changing_ = nullptr; }
+QtListControl::~QtListControl() {
+  // The tree may outlive the adapter and still change its selection (when it is cleared or
+  // destroyed), which must no longer reach this object.
+  if (selection_model_) selection_model_->StopAnnouncing();
+}
 
 QTreeWidgetItem* QtListControl::Row(int row) const {
   return row >= 0 && row < RowCount() ? tree_.topLevelItem(row) : nullptr;

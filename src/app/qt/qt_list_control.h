@@ -5,6 +5,7 @@
 // selection changes, whether the user clicks or the program selects.
 
 #include <QItemSelectionModel>
+#include <QPointer>
 #include <QTreeWidget>
 #include <cstdint>
 #include <string>
@@ -23,6 +24,9 @@ class AnnouncingSelectionModel : public QItemSelectionModel {
   using Announce = std::function<void(const QItemSelection& selection, SelectionFlags command)>;
   AnnouncingSelectionModel(QAbstractItemModel* model, QObject* parent, Announce announce)
       : QItemSelectionModel(model, parent), announce_(std::move(announce)) {}
+
+  // The announcer goes before its target does; the model lives on with the tree.
+  void StopAnnouncing() { announce_ = nullptr; }
 
   void select(const QModelIndex& index, SelectionFlags command) override {
     select(QItemSelection(index, index), command);
@@ -73,7 +77,8 @@ class QtListControl : public IListControl {
   void OnSelectionAboutToChange(const QItemSelection& selection, QItemSelectionModel::SelectionFlags command);
 
   QTreeWidget& tree_;
-  AnnouncingSelectionModel* selection_model_ = nullptr;
+  // Owned by the tree; gone if the tree goes first.
+  QPointer<AnnouncingSelectionModel> selection_model_;
   std::vector<Qt::Alignment> alignments_;
   ItemChangingHandler item_changing_;
   bool in_handler_ = false;

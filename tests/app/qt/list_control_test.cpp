@@ -220,5 +220,20 @@ TEST_F(QtListControlTest, AHandlerThatChangesThisListDoesNotAnnounceItselfAgain)
   EXPECT_EQ(list.SelectedRows(), (std::vector<int>{0, 2}));
 }
 
+TEST(QtListControlLifetimeTest, TheTreeMayOutliveItsAdapter) {
+  QTreeWidget tree;
+  int announced = 0;
+  {
+    QtListControl adapter(tree);
+    adapter.AddColumn({"A", ColumnAlignment::Left, 50});
+    adapter.InsertRow(0, kNoImage, 0);
+    adapter.SetItemChangingHandler([&](int) { ++announced; });
+  }
+  // Selection changes after the adapter has gone reach nobody.
+  tree.selectionModel()->select(tree.model()->index(0, 0), QItemSelectionModel::Select);
+  tree.clear();
+  EXPECT_EQ(announced, 0);
+}
+
 }  // namespace
 }  // namespace sd::gui
