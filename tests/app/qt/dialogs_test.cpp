@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTest>
@@ -14,15 +15,18 @@
 #include "app/qt/device_list_widget.h"
 #include "app/qt/dialog_colours.h"
 #include "app/qt/images.h"
+#include "app/qt/qt_file_dialogs.h"
 #include "app/qt/qt_messages.h"
 #include "app/qt/remote_ip_dialog.h"
 #include "app/qt/trap_info_dialog.h"
 #include "settings/trap_window.h"
 #include "app/qt/screenshot.h"
+#include "support/temp_dir.h"
 
 namespace sd::gui {
 namespace {
 
+using sd::test::ModalWatcher;
 using sd::test::SaveScreenshot;
 
 bool IsBlackOnWhite(const QWidget& w) {
@@ -303,6 +307,52 @@ TEST_F(TrapInfoWindowTest, HeaderClicksSortAndClearAllEmptiesListAndStore) {
   EXPECT_EQ(List()->topLevelItemCount(), 0);
   EXPECT_EQ(store.trap_count(), 0);
   EXPECT_TRUE(dialog->isVisible());  // "Clear all" leaves the window open
+}
+
+// ---- File dialogs ----
+
+TEST(QtFileDialogsTest, SaveAndOpenStartInTheFolderWithTheProposedNameAndFilter) {
+  sd::test::TempConfigDir dir;
+  dir.Write("monitor.cfg", std::vector<std::uint8_t>(300, 0));
+  QtFileDialogs dialogs;
+  const FileDialogRequest save{"config File (*.cfg)", "*.cfg", "Default.cfg"};
+  const FileDialogRequest open{"config File (*.cfg)", "*.cfg", "monitor.cfg"};
+  struct Seen {
+    QString filter;
+    QString folder;
+    QFileDialog::AcceptMode mode{};
+    QFileDialog::FileMode file_mode{};
+  };
+  auto run = [](std::function<std::optional<std::string>()> ask, Seen& seen, const QString& choose) {
+    ModalWatcher watcher([&](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      ASSERT_NE(dialog, nullptr);
+      seen = {dialog->nameFilters().join(';'), dialog->directory().absolutePath(), dialog->acceptMode(),
+              dialog->fileMode()};
+      if (choose.isEmpty()) {
+        dialog->reject();
+      } else {
+        dialog->selectFile(choose);
+        static_cast<QDialog*>(dialog)->accept();  // as the dialog's own "Save" or "Open" button
+      }
+    });
+    return ask();
+  };
+
+  Seen seen;
+  const QString target = QString::fromStdString(dir.File("copy.cfg"));
+  EXPECT_EQ(run([&] { return dialogs.AskSavePath(save); }, seen, target), dir.File("copy.cfg"));
+  EXPECT_EQ(seen.filter, "config File (*.cfg)");
+  EXPECT_EQ(seen.folder, QString::fromStdString(dir.Path()));
+  EXPECT_EQ(seen.mode, QFileDialog::AcceptSave);
+
+  EXPECT_EQ(run([&] { return dialogs.AskOpenPath(open); }, seen, QString::fromStdString(dir.File("monitor.cfg"))),
+            dir.File("monitor.cfg"));
+  EXPECT_EQ(seen.mode, QFileDialog::AcceptOpen);
+  EXPECT_EQ(seen.file_mode, QFileDialog::ExistingFile);
+
+  EXPECT_EQ(run([&] { return dialogs.AskOpenPath(open); }, seen, QString()), std::nullopt);
+  EXPECT_EQ(QtFileDialogs::FilterOf({"Monitor lists", "*.cfg", ""}), "Monitor lists (*.cfg)");
 }
 
 // ---- Message boxes ----
