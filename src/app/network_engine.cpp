@@ -1,0 +1,130 @@
+#include "app/network_engine.h"
+
+#include <array>
+#include <future>
+
+#include "app/switchdesk_dlg.h"
+#include "protocol/ipv4.h"
+#include "protocol/packet_header.h"
+#include "settings/settings_file.h"
+
+namespace sd {
+
+namespace {
+constexpr std::uint32_t kBroadcastAddress = 0xFFFFFFFF;
+constexpr std::chrono::milliseconds kMembershipLeaveWait(200);
+constexpr std::chrono::milliseconds kMembershipJoinWait(300);
+}  // namespace
+
+NetworkEngine::NetworkEngine(CSwitchdeskDlg& dialog, IMessages& messages, ITrapIndicator& trap_indicator,
+                             IUiThread& ui_thread, TrapStore& trap_store)
+    : dialog_(dialog),
+      messages_(messages),
+      ui_thread_(ui_thread),
+      trap_intake_(dialog, trap_store, trap_indicator, messages),
+      dispatcher_(dialog, messages,
+                  [this](std::span<const std::uint8_t> payload) { trap_intake_.OnTrapReceived(payload); }),
+      liveness_timer_(dialog, [this](std::uint32_t ip) { return SendPoll(ip); }, messages) {}
+
+NetworkEngine::~NetworkEngine() {
+  *alive_ = false;
+  igmp_thread_.reset();
+  CloseSocketSet();
+}
+
+bool NetworkEngine::CreateSocketSet() {
+  sockets_.CreateBroadcastSocket(messages_);
+  const bool multicast = sockets_.CreateMulticastSocket(messages_);
+  sockets_.CreateUnicastSocket(messages_);
+  return multicast;
+}
+
+void NetworkEngine::StartPollThread() {
+  PollThreadHooks hooks;
+  hooks.next_target = [this](int index) { return dialog_.NotePollSentAndGetIp(index); };
+  hooks.interval_seconds = [this] { return dialog_.RefreshIntervalSeconds(); };
+  hooks.send_poll = [this](std::uint32_t ip) { return SendPoll(ip); };
+  hooks.report_failure = [this](std::stop_token stop) { ReportPollFailure(stop); };
+  poll_thread_ = std::make_unique<PollThread>(std::move(hooks));
+}
+
+bool NetworkEngine::StartIgmpReportThread() {
+  igmp_thread_ = sd::StartIgmpReportThread();
+  return igmp_thread_ != nullptr;
+}
+
+void NetworkEngine::ReportPollFailure(std::stop_token stop) {
+  // The message belongs to the window's thread; this thread waits until it is closed.
+  auto closed = std::make_shared<std::promise<void>>();
+  auto done = closed->get_future();
+  ui_thread_.Post([this, closed, alive = std::weak_ptr(alive_)] {
+    if (auto a = alive.lock(); a && *a) messages_.Warning("Unable to poll device in Monitor List");
+    closed->set_value();
+  });
+  while (!stop.stop_requested() && done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+  }
+}
+
+std::vector<NetworkEngine::SocketWatch> NetworkEngine::SocketWatches() {
+  std::vector<SocketWatch> watches;
+  for (UdpSocket* s : {sockets_.Broadcast(), sockets_.Multicast(), sockets_.Unicast()}) {
+    if (s) watches.push_back({s->Fd(), s});
+  }
+  return watches;
+}
+
+bool NetworkEngine::SendPoll(std::uint32_t ip) {
+  UdpSocket* unicast = sockets_.Unicast();
+  if (!unicast) return false;
+  std::array<std::uint8_t, kHeaderSize> poll{};
+  BuildRequestHeader(poll.data(), CMD_POLL);
+  return unicast->SendTo(poll, {ip, Settings.agent_port});
+}
+
+void NetworkEngine::OnDiscover() {
+  dialog_.NotePollSentToAll();
+  dialog_.ClearDiscoveryList();
+  discovery_pending_ = true;
+  const auto group = TextToIpv4(Settings.multicast_group);
+  UdpSocket* multicast = sockets_.Multicast();
+  if (multicast && group) multicast->LeaveGroup(*group);
+  std::weak_ptr<bool> alive = alive_;
+  ui_thread_.Post([this, alive, group] {
+    if (auto a = alive.lock(); !a || !*a) return;
+    if (UdpSocket* m = sockets_.Multicast(); m && group) m->JoinGroup(*group);
+    ui_thread_.Post([this, alive] {
+      if (auto a = alive.lock(); !a || !*a) return;
+      discovery_pending_ = false;
+      SendDiscovery();
+    }, kMembershipJoinWait);
+  }, kMembershipLeaveWait);
+}
+
+void NetworkEngine::SendDiscovery() {
+  UdpSocket* broadcast = sockets_.Broadcast();
+  if (!broadcast || !broadcast->SetBroadcast(true)) {
+    messages_.Error("Set socketopt error");
+    return;
+  }
+  std::array<std::uint8_t, kHeaderSize> request{};
+  BuildRequestHeader(request.data(), CMD_DISCOVER);
+  // Replies that came in while the membership was renewed belong to no discovery of the user's:
+  // rows and entries are emptied together right before the requests go out.
+  dialog_.ClearDiscoveryList();
+  if (!broadcast->SendTo(request, {kBroadcastAddress, Settings.agent_port})) {
+    messages_.Error("Please make sure your computer has an IP address.");
+    return;
+  }
+  UdpSocket* multicast = sockets_.Multicast();
+  const auto group = TextToIpv4(Settings.multicast_group);
+  if (!multicast || !group || !multicast->SendTo(request, {*group, Settings.agent_port})) {
+    messages_.Error("Discovery sento fail");
+  }
+}
+
+void NetworkEngine::CloseSocketSet() {
+  poll_thread_.reset();
+  sockets_.CloseSocketSet();
+}
+
+}  // namespace sd

@@ -1,0 +1,31 @@
+#include "app/startup.h"
+
+#include "app/network_engine.h"
+#include "app/switchdesk_dlg.h"
+#include "protocol/operation_context.h"
+#include "settings/settings_file.h"
+#include "settings/trap_store.h"
+
+namespace sd {
+
+StartupOutcome StartCore(CSwitchdeskDlg& dialog, NetworkEngine& engine, TrapStore& trap_store,
+                         IMessages& messages) {
+  StartupOutcome outcome;
+  trap_store.Clear();
+  outcome.settings_loaded = LoadSettings(messages) == 0;
+  if (!outcome.settings_loaded) messages.Error("This will cause the application to fail.");
+  dialog.CreateListColumns();
+  dialog.ClearDeviceTables();
+  dialog.LoadMonitorFileAtStartup();
+  outcome.can_run = engine.CreateSocketSet();
+  if (outcome.can_run) engine.StartPollThread();
+  ResetOperationContext();
+  if (outcome.can_run) {
+    outcome.igmp_reports = engine.StartIgmpReportThread();
+    // Said once, at start-up, when reports are wanted; everything else works without them.
+    if (!outcome.igmp_reports && Settings.multicast_timer_flag != 0) messages.Warning(kIgmpUnavailableMessage);
+  }
+  return outcome;
+}
+
+}  // namespace sd
