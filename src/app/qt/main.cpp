@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
   // The traps received while the program runs; the network engine files them here.
   sd::TrapStore traps;
   sd::gui::MainWindow window(traps);
-  window.Initialise();
+  // Without its multicast socket the program cannot run; the user has been told.
+  if (!window.Initialise(sd::gui::Networking::On)) return 1;
   window.show();
   return QApplication::exec();
 }

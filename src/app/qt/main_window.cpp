@@ -18,6 +18,8 @@
 #include "app/qt/qt_file_dialogs.h"
 #include "app/qt/qt_list_control.h"
 #include "app/qt/qt_messages.h"
+#include "app/qt/qt_ui_thread.h"
+#include "app/startup.h"
 #include "app/qt/remote_ip_dialog.h"
 #include "app/qt/trap_info_dialog.h"
 #include "protocol/operation_context.h"
@@ -82,8 +84,11 @@ MainWindow::MainWindow(TrapStore& traps, WindowServices services, QWidget* paren
   ConnectCommands();
 }
 
-// The core goes before the list controls it holds, and they before the lists.
+// The network goes first, then the core, then the list controls it holds, then the lists.
 MainWindow::~MainWindow() {
+  StopNetwork();
+  engine_.reset();
+  ui_thread_.reset();
   commands_.reset();
   core_.reset();
   discovery_control_.reset();
@@ -228,6 +233,7 @@ void MainWindow::ConnectCommands() {
   auto on_menu = [this](Command command, auto handler) {
     connect(ActionOf(command), &QAction::triggered, this, handler);
   };
+  on_click(Control::Discover, [this] { OnDiscover(); });
   on_click(Control::AddToMonitorList, [this] { core_->OnAddToMonitorList(); });
   on_click(Control::AddItem, [this] { core_->OnAddItem(); });
   on_click(Control::DeleteItem, [this] { commands_->OnDeleteItem(); });
@@ -249,21 +255,56 @@ void MainWindow::ConnectCommands() {
   connect(this, &MainWindow::refreshTimeChosen, this, [this](int seconds) { commands_->OnRefreshTime(seconds); });
 }
 
-void MainWindow::Initialise() {
-  IMessages& messages = *services_.messages;
+bool MainWindow::Initialise(Networking networking) {
   CheckRefreshTime(Command::RefreshTime15s);
   commands_->OnRefreshTime(RefreshSeconds());
-  traps_.Clear();
-  if (LoadSettings(messages) != 0) messages.Error("This will cause the application to fail.");
+  bool can_run = true;
+  if (networking == Networking::On) {
+    can_run = StartNetwork();
+  } else {
+    // The core's start-up without its network steps.
+    IMessages& messages = *services_.messages;
+    traps_.Clear();
+    if (LoadSettings(messages) != 0) messages.Error("This will cause the application to fail.");
+    core_->CreateListColumns();
+    core_->ClearDeviceTables();
+    core_->LoadMonitorFileAtStartup();
+    ResetOperationContext();
+  }
+  // The settings are read by now; the menu changes before the window is first shown.
   if (Settings.multicast_interface_on_off != 1) RemoveGroupIntervalItem();
-  core_->CreateListColumns();
-  core_->ClearDeviceTables();
-  core_->LoadMonitorFileAtStartup();
-  // ---- The socket set, the poll thread and the 5-second liveness timer start here once the
-  // ---- network engine's dispatcher is part of the core.
-  ResetOperationContext();
   ButtonOf(Control::DhcpRefresh)->setEnabled(false);
-  // ---- The IGMP report thread starts here, last.
+  return can_run;
+}
+
+bool MainWindow::StartNetwork() {
+  ui_thread_ = std::make_unique<QtUiThread>();
+  engine_ = std::make_unique<NetworkEngine>(*core_, *services_.messages, *this, *ui_thread_, traps_);
+  const StartupOutcome outcome = StartCore(*core_, *engine_, traps_, *services_.messages);
+  if (!outcome.can_run) return false;
+  for (const NetworkEngine::SocketWatch& watch : engine_->SocketWatches()) {
+    auto* notifier = new QSocketNotifier(static_cast<qintptr>(watch.fd), QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this,
+            [this, socket = watch.socket] { engine_->ReceiveDatagram(*socket); });
+    socket_notifiers_.push_back(notifier);
+  }
+  liveness_timer_ = new QTimer(this);
+  liveness_timer_->setInterval(5000);
+  connect(liveness_timer_, &QTimer::timeout, this, [this] { engine_->OnLivenessTimer(); });
+  liveness_timer_->start();
+  return true;
+}
+
+void MainWindow::StopNetwork() {
+  if (liveness_timer_) liveness_timer_->stop();
+  // No notifier may watch a descriptor that is about to be closed.
+  for (QSocketNotifier* notifier : socket_notifiers_) delete notifier;
+  socket_notifiers_.clear();
+  if (engine_) engine_->CloseSocketSet();
+}
+
+void MainWindow::OnDiscover() {
+  if (engine_) engine_->OnDiscover();
 }
 
 void MainWindow::RemoveGroupIntervalItem() {
@@ -314,6 +355,7 @@ void MainWindow::OnAbout() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  StopNetwork();
   if (on_close_) on_close_();
   event->accept();
 }

@@ -8,18 +8,22 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPushButton>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <QTreeWidget>
 #include <functional>
 #include <map>
 #include <memory>
 
 #include "app/main_window_commands.h"
+#include "app/network_engine.h"
 #include "app/switchdesk_dlg.h"
 #include "common/desktop_shell.h"
 #include "common/file_dialogs.h"
 #include "common/messages.h"
 #include "common/questions.h"
 #include "common/remote_ip_dialog.h"
+#include "common/trap_indicator.h"
 #include "settings/trap_store.h"
 
 namespace sd::gui {
@@ -75,7 +79,11 @@ struct WindowServices {
   IDesktopShell* desktop = nullptr;
 };
 
-class MainWindow : public QMainWindow {
+// Whether the window talks to the switches. Widget tests run without the network, so that no
+// socket is opened and nothing is sent.
+enum class Networking { On, Off };
+
+class MainWindow : public QMainWindow, public ITrapIndicator {
   Q_OBJECT
 
  public:
@@ -83,17 +91,21 @@ class MainWindow : public QMainWindow {
   explicit MainWindow(TrapStore& traps, WindowServices services = {}, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // The start-up in its order: the refresh time "15 secs", the trap store emptied, the
-  // settings file read (a failure is reported and start-up goes on), the "Group Interval" menu
-  // item removed when the settings turn the group interval features off, the list columns, the
-  // device tables emptied and monitor.cfg loaded, the pending operation forgotten, and
-  // "DHCP Refresh" disabled.
-  void Initialise();
+  // The start-up in its order: the refresh time "15 secs"; the trap store emptied; the
+  // settings file read (a failure is reported and start-up goes on); the "Group Interval" menu
+  // item removed when the settings turn the group interval features off; the list columns; the
+  // device tables emptied and monitor.cfg loaded; with the network, the sockets opened and
+  // watched and the poll thread started; the pending operation forgotten; with the network, the
+  // 5-second liveness timer and the IGMP report thread started; "DHCP Refresh" disabled.
+  // False when the program cannot run (no multicast socket): it must end without showing the
+  // window.
+  bool Initialise(Networking networking);
 
   // Removes Option > "Group Interval"; it stays away for the rest of the run.
   void RemoveGroupIntervalItem();
   // Green dot (false) or red dot: a trap has arrived since "View trap" was last pressed.
   void SetTrapIndicator(bool trap_waiting);
+  void ShowTrapArrived(bool arrived) override { SetTrapIndicator(arrived); }
   bool TrapIndicatorWaiting() const { return trap_waiting_; }
   // Checks the "Refresh time" item of the given interval and no other.
   void CheckRefreshTime(Command item);
@@ -102,6 +114,8 @@ class MainWindow : public QMainWindow {
   // The toolkit-free main dialog the window forwards to, and the window's own commands.
   CSwitchdeskDlg& Core() const { return *core_; }
   MainWindowCommands& Commands() const { return *commands_; }
+  // The network side; nullptr without the network.
+  NetworkEngine* Engine() const { return engine_.get(); }
 
   QTreeWidget* DiscoveryList() const { return discovery_list_; }
   QTreeWidget* MonitorList() const { return monitor_list_; }
@@ -139,6 +153,12 @@ class MainWindow : public QMainWindow {
   void OnRefreshTime(Command item);
   void OnViewTrap();
   void OnAbout();
+  void OnDiscover();
+  // Opens the sockets and starts the threads the core starts; watches the sockets and starts
+  // the liveness timer. False when the program cannot run.
+  bool StartNetwork();
+  // Stops watching and timing, then closes the sockets (the poll thread first).
+  void StopNetwork();
 
   TrapStore& traps_;
   // The Qt services made for whatever was not given.
@@ -149,6 +169,10 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<IListControl> monitor_control_;
   std::unique_ptr<CSwitchdeskDlg> core_;
   std::unique_ptr<MainWindowCommands> commands_;
+  std::unique_ptr<IUiThread> ui_thread_;
+  std::unique_ptr<NetworkEngine> engine_;
+  std::vector<QSocketNotifier*> socket_notifiers_;
+  QTimer* liveness_timer_ = nullptr;
 
   QTreeWidget* discovery_list_ = nullptr;
   QTreeWidget* monitor_list_ = nullptr;

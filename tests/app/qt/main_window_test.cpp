@@ -137,7 +137,7 @@ TEST_F(MainWindowTest, ColumnsAndGroupIntervalItemFollowTheSetting) {
     WindowUnderTest other;
     MainWindow& fresh = *other.window;
     dir.Write("define.ecf", MakeSealedSettings(PlainSettings(features)));
-    fresh.Initialise();
+    fresh.Initialise(Networking::Off);
     EXPECT_TRUE(other.messages.shown.empty());
     auto with = [features](std::vector<std::string> v) {
       if (features) v.push_back("Group Interval");
@@ -309,7 +309,7 @@ TEST_F(MainWindowTest, HelpAboutOpensTheAboutDialog) {
 }
 
 TEST_F(MainWindowTest, AFailedSettingsFileIsReportedAndStartUpGoesOnWithoutGroupInterval) {
-  window.Initialise();  // no define.ecf in the folder
+  window.Initialise(Networking::Off);  // no define.ecf in the folder
   ASSERT_GE(messages.shown.size(), 2u);
   EXPECT_EQ(messages.shown.back(),
             (ShownMessage{"This will cause the application to fail.", "Error", MessageIcon::Error}));

@@ -82,7 +82,7 @@ class WindowTest : public ::testing::Test {
   // Start-up with the given group interval setting.
   void StartUp(int group_interval_features = 1) {
     dir.Write("define.ecf", MakeSealedSettings(PlainSettings(group_interval_features)));
-    ui.window->Initialise();
+    ui.window->Initialise(gui::Networking::Off);
   }
   // Shown, so that mouse and keyboard reach it.
   void Show() {
