@@ -18,6 +18,7 @@
 #include "operations/request_sender.h"
 #include "protocol/device_record.h"
 #include "protocol/packet_header.h"
+#include "protocol/payload_builders.h"
 
 namespace sd {
 
