@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,11 @@
 #include "support/main_dialog.h"
 
 namespace sd::test {
+
+// Readable failure output for message boxes.
+inline void PrintTo(const ShownMessage& m, std::ostream* os) {
+  *os << "{\"" << m.text << "\", \"" << m.title << "\", icon " << static_cast<int>(m.icon) << "}";
+}
 
 struct SentDatagram {
   SendRoute route;
