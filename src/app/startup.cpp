@@ -20,7 +20,11 @@ StartupOutcome StartCore(CSwitchdeskDlg& dialog, NetworkEngine& engine, TrapStor
   outcome.can_run = engine.CreateSocketSet();
   if (outcome.can_run) engine.StartPollThread();
   ResetOperationContext();
-  if (outcome.can_run) outcome.igmp_reports = engine.StartIgmpReportThread();
+  if (outcome.can_run) {
+    outcome.igmp_reports = engine.StartIgmpReportThread();
+    // Said once, at start-up, when reports are wanted; everything else works without them.
+    if (!outcome.igmp_reports && Settings.multicast_timer_flag != 0) messages.Warning(kIgmpUnavailableMessage);
+  }
   return outcome;
 }
 

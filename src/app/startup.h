@@ -10,6 +10,11 @@ class CSwitchdeskDlg;
 class NetworkEngine;
 class TrapStore;
 
+inline constexpr const char* kIgmpUnavailableMessage =
+    "IGMP membership reports cannot be sent: opening a raw socket needs the CAP_NET_RAW "
+    "capability (or root).\nSwitchdesk runs on without them; switches that rely on the reports "
+    "may stop forwarding the group's requests.";
+
 struct StartupOutcome {
   bool settings_loaded = false;
   // False when the multicast socket could not be opened: the program must end.
@@ -21,7 +26,8 @@ struct StartupOutcome {
 // Clears the trap store; reads define.ecf (on failure "This will cause the application to
 // fail." and the program goes on with zero settings); creates the list columns; clears both
 // tables; loads monitor.cfg; opens the sockets; starts the poll thread; clears the operation
-// context; starts the IGMP report thread.
+// context; starts the IGMP report thread, warning once when reports are configured but cannot
+// be sent.
 StartupOutcome StartCore(CSwitchdeskDlg& dialog, NetworkEngine& engine, TrapStore& trap_store,
                          IMessages& messages);
 
