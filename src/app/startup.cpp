@@ -8,15 +8,20 @@
 
 namespace sd {
 
+bool LoadSettingsAndDeviceLists(CSwitchdeskDlg& dialog, IMessages& messages) {
+  const bool settings_loaded = LoadSettings(messages) == 0;
+  if (!settings_loaded) messages.Error("This will cause the application to fail.");
+  dialog.CreateListColumns();
+  dialog.ClearDeviceTables();
+  dialog.LoadMonitorFileAtStartup();
+  return settings_loaded;
+}
+
 StartupOutcome StartCore(CSwitchdeskDlg& dialog, NetworkEngine& engine, TrapStore& trap_store,
                          IMessages& messages) {
   StartupOutcome outcome;
   trap_store.Clear();
-  outcome.settings_loaded = LoadSettings(messages) == 0;
-  if (!outcome.settings_loaded) messages.Error("This will cause the application to fail.");
-  dialog.CreateListColumns();
-  dialog.ClearDeviceTables();
-  dialog.LoadMonitorFileAtStartup();
+  outcome.settings_loaded = LoadSettingsAndDeviceLists(dialog, messages);
   outcome.can_run = engine.CreateSocketSet();
   if (outcome.can_run) engine.StartPollThread();
   ResetOperationContext();

@@ -23,11 +23,15 @@ struct StartupOutcome {
   bool igmp_reports = false;
 };
 
-// Clears the trap store; reads define.ecf (on failure "This will cause the application to
-// fail." and the program goes on with zero settings); creates the list columns; clears both
-// tables; loads monitor.cfg; opens the sockets; starts the poll thread; clears the operation
-// context; starts the IGMP report thread, warning once when reports are configured but cannot
-// be sent.
+// The part of the start-up that opens nothing, for front ends that only work on the lists and
+// their files: reads define.ecf (on failure "This will cause the application to fail." and the
+// program goes on with zero settings); creates the list columns; clears both tables; loads
+// monitor.cfg. True when the settings were read.
+bool LoadSettingsAndDeviceLists(CSwitchdeskDlg& dialog, IMessages& messages);
+
+// Clears the trap store; LoadSettingsAndDeviceLists; opens the sockets; starts the poll thread;
+// clears the operation context; starts the IGMP report thread, warning once when reports are
+// configured but cannot be sent.
 StartupOutcome StartCore(CSwitchdeskDlg& dialog, NetworkEngine& engine, TrapStore& trap_store,
                          IMessages& messages);
 
