@@ -17,11 +17,8 @@ bool LoadSettingsAndDeviceLists(CSwitchdeskDlg& dialog, IMessages& messages) {
   return settings_loaded;
 }
 
-StartupOutcome StartCore(CSwitchdeskDlg& dialog, NetworkEngine& engine, TrapStore& trap_store,
-                         IMessages& messages) {
+StartupOutcome StartNetworkEngine(NetworkEngine& engine, IMessages& messages) {
   StartupOutcome outcome;
-  trap_store.Clear();
-  outcome.settings_loaded = LoadSettingsAndDeviceLists(dialog, messages);
   outcome.can_run = engine.CreateSocketSet();
   if (outcome.can_run) engine.StartPollThread();
   ResetOperationContext();
@@ -30,6 +27,15 @@ StartupOutcome StartCore(CSwitchdeskDlg& dialog, NetworkEngine& engine, TrapStor
     // Said once, at start-up, when reports are wanted; everything else works without them.
     if (!outcome.igmp_reports && Settings.multicast_timer_flag != 0) messages.Warning(kIgmpUnavailableMessage);
   }
+  return outcome;
+}
+
+StartupOutcome StartCore(CSwitchdeskDlg& dialog, NetworkEngine& engine, TrapStore& trap_store,
+                         IMessages& messages) {
+  trap_store.Clear();
+  const bool settings_loaded = LoadSettingsAndDeviceLists(dialog, messages);
+  StartupOutcome outcome = StartNetworkEngine(engine, messages);
+  outcome.settings_loaded = settings_loaded;
   return outcome;
 }
 
