@@ -49,9 +49,9 @@ struct NoTrapIndicator : ITrapIndicator {
   void ShowTrapArrived(bool) override {}
 };
 
-// The start-up of the commands that work on the lists only. Whatever the window would go on
-// after with a message (define.ecf unreadable, monitor.cfg not whole records) stops a command
-// here, before it can save over a file it could not read.
+// The lists' half of the window's start-up. Whatever the window would go on after with a
+// message (define.ecf unreadable, monitor.cfg not whole records) stops a command here, before it
+// can save over a file it could not read or open a socket.
 bool StartLists(Session& s) {
   return LoadSettingsAndDeviceLists(s.dlg, s.messages) && s.messages.Errors() == 0;
 }
@@ -133,7 +133,16 @@ class NetworkRun {
     NoTrapIndicator indicator;
     NetworkEngine engine(s_.dlg, s_.messages, indicator, loop, traps);
     s_.dlg.SetRefreshInterval(c_.refresh_seconds);
-    const StartupOutcome outcome = StartCore(s_.dlg, engine, traps, s_.messages);
+    // The window's start-up in its order, with a stop between the halves: no socket is opened,
+    // and so nothing sent, when the lists could not be read or there is nothing to watch.
+    traps.Clear();
+    if (!StartLists(s_)) return kExitFailed;
+    if (c_.kind == CommandKind::Watch && s_.dlg.MonitorTable().Count() == 0) {
+      s_.messages.Error("The Monitor List is empty: there is nothing to watch.\n"
+                        "Add switches with: switchdesk-cli monitor add ADDRESS");
+      return kExitFailed;
+    }
+    const StartupOutcome outcome = StartNetworkEngine(engine, s_.messages);
     if (!outcome.can_run || s_.messages.Errors() > 0) return kExitFailed;
 
     for (const auto& w : engine.SocketWatches()) {
@@ -173,11 +182,6 @@ class NetworkRun {
 
   int Watch(EventLoop& loop, NetworkEngine& engine, TrapStore& traps) {
     const int count = s_.dlg.MonitorTable().Count();
-    if (count == 0) {
-      s_.messages.Error("The Monitor List is empty: there is nothing to watch.\n"
-                        "Add switches with: switchdesk-cli monitor add ADDRESS");
-      return kExitFailed;
-    }
     WatchObserver observer(s_.dlg.MonitorTable(), traps);
     bool output_lost = false;
     after_event_ = [&] {

@@ -240,6 +240,39 @@ TEST_F(MonitorCommandsTest, AStartUpFailureStopsEveryCommandBeforeItWrites) {
   }
 }
 
+// watch stops before the network's half of the start-up when the lists' half failed or left
+// nothing to watch. (The settings here send no IGMP reports and the lists hold no switch, so
+// nothing could leave this host even if a socket were opened.)
+TEST_F(MonitorCommandsTest, WatchStopsBeforeTheNetworkWhenThereIsNothingToWatch) {
+  struct Case {
+    bool settings;
+    std::optional<std::size_t> monitor_file_size;
+    std::string shown;
+  };
+  const std::string empty = "Error: The Monitor List is empty: there is nothing to watch.\n"
+                            "Add switches with: switchdesk-cli monitor add ADDRESS\n";
+  const Case cases[] = {
+      {true, std::nullopt, empty},
+      {true, 0, empty},
+      {true, 301, "Error: Invalid configuration file.\n"},
+      {false, 0, "file error: Define.ecf does not exist.\nError: This will cause the application to fail.\n"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(dir.File("define.ecf"));
+    std::filesystem::remove(dir.File("monitor.cfg"));
+    if (c.settings) {
+      std::string quiet = kSettings;
+      quiet.replace(quiet.find("multicast_timer_flag=1"), 22, "multicast_timer_flag=0");
+      dir.Write("define.ecf", MakeSealedSettings(quiet));
+    }
+    if (c.monitor_file_size) dir.Write("monitor.cfg", std::vector<std::uint8_t>(*c.monitor_file_size, 0));
+    const Outcome o = Cli({"watch"});
+    EXPECT_EQ(o.status, 1) << c.shown;
+    EXPECT_EQ(o.err, c.shown);
+    EXPECT_EQ(o.out, "");
+  }
+}
+
 TEST_F(MonitorCommandsTest, ListShowsTheWindowsColumnsAndTexts) {
   std::vector<DeviceRecord> stored = Switches({"10.0.0.1", "10.0.0.2"});
   SetText(stored[0].system_name, "core");
