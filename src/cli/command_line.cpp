@@ -199,13 +199,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     c.kind = CommandKind::Watch;
   } else if (first == "monitor") {
     // The subcommand decides the options; --help may come before it.
-    if (args.size() < 2 || args[1] == "--help" || args[1] == "-h") {
-      if (args.size() >= 2) {
-        CommandLine help;
-        help.help_topic = "monitor";
-        return Ok(help);
-      }
-      return Error("monitor needs list, add, remove, import or export", "monitor");
+    if (args.size() < 2) return Error("monitor needs list, add, remove, import or export", "monitor");
+    if (args[1] == "--help" || args[1] == "-h") {
+      CommandLine help;
+      help.help_topic = "monitor";
+      return Ok(help);
     }
     static const std::map<std::string, CommandKind, std::less<>> subcommands = {
         {"list", CommandKind::MonitorList},     {"add", CommandKind::MonitorAdd},
@@ -268,22 +266,15 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     }
   }
 
-  auto address = [&](const std::string& text) -> std::optional<std::uint32_t> {
-    return ParseAddressArgument(text);
-  };
   switch (c.kind) {
     case CommandKind::MonitorAdd:
-      if (positional.size() != 1) return Error("monitor add takes one ADDRESS", topic);
-      if (const auto a = address(positional[0])) {
-        c.addresses.push_back(*a);
-      } else {
-        return Error("'" + positional[0] + "' is not an IP address (a.b.c.d, each 0 to 255)", topic);
-      }
-      break;
     case CommandKind::MonitorRemove:
+      if (c.kind == CommandKind::MonitorAdd && positional.size() != 1) {
+        return Error("monitor add takes one ADDRESS", topic);
+      }
       if (positional.empty()) return Error("monitor remove takes one ADDRESS or more", topic);
       for (const auto& p : positional) {
-        const auto a = address(p);
+        const auto a = ParseAddressArgument(p);
         if (!a) return Error("'" + p + "' is not an IP address (a.b.c.d, each 0 to 255)", topic);
         c.addresses.push_back(*a);
       }

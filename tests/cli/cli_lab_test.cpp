@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "settings/settings_file.h"
 #include "support/child_process.h"
@@ -174,6 +175,18 @@ TEST_F(CliLabTest, MonitoredSwitchesAnswerIntoTheMonitorList) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.err, "Error: Invalid configuration file.\n");
   EXPECT_EQ(refused.out, "");
+}
+
+// Ctrl-C during the wait ends discover at once, with nothing printed.
+TEST_F(CliLabTest, DiscoverStopsOnCtrlC) {
+  test::ChildProcess discover;
+  ASSERT_TRUE(discover.Start({SWITCHDESK_CLI_PATH, "discover", "--wait", "60"}));
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  ASSERT_TRUE(discover.Signal(SIGINT));
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(discover.ReadLine(std::chrono::seconds(5)), std::nullopt);  // its output ends unwritten
+  EXPECT_EQ(discover.Stop(std::chrono::seconds(5)), 130);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
 }
 
 TEST_F(CliLabTest, WatchReportsASilentSwitchNotAliveAndItsRecoveryWithTheWindowsLogLines) {
