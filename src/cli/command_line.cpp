@@ -83,17 +83,17 @@ Ctrl-C or SIGTERM stops it: the threads end, the sockets close, and the exit sta
                    "time", "ip", then "mac" and "name" (system name), or "text" (the trap's)
 )";
 
-struct OptionSpec {
+struct OptionRule {
   bool takes_value;
 };
 
 // The options each command accepts (besides --help).
-const std::map<std::string, OptionSpec>& OptionsOf(CommandKind kind) {
-  static const std::map<std::string, OptionSpec> discover = {{"--wait", {true}}, {"--json", {false}}};
-  static const std::map<std::string, OptionSpec> list = {{"--json", {false}}};
-  static const std::map<std::string, OptionSpec> none = {};
-  static const std::map<std::string, OptionSpec> yes = {{"--yes", {false}}};
-  static const std::map<std::string, OptionSpec> watch = {{"--refresh", {true}}, {"--json", {false}}};
+const std::map<std::string, OptionRule>& OptionsOf(CommandKind kind) {
+  static const std::map<std::string, OptionRule> discover = {{"--wait", {true}}, {"--json", {false}}};
+  static const std::map<std::string, OptionRule> list = {{"--json", {false}}};
+  static const std::map<std::string, OptionRule> none = {};
+  static const std::map<std::string, OptionRule> yes = {{"--yes", {false}}};
+  static const std::map<std::string, OptionRule> watch = {{"--refresh", {true}}, {"--json", {false}}};
   switch (kind) {
     case CommandKind::Discover: return discover;
     case CommandKind::MonitorList: return list;
@@ -243,9 +243,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       value = name.substr(eq + 1);
       name.erase(eq);
     }
-    const auto spec = options.find(name);
-    if (spec == options.end()) return Error("unknown option " + name, topic);
-    if (!spec->second.takes_value) {
+    const auto rule = options.find(name);
+    if (rule == options.end()) return Error("unknown option " + name, topic);
+    if (!rule->second.takes_value) {
       if (value) return Error(name + " takes no value", topic);
     } else if (!value) {
       if (i + 1 >= args.size()) return Error(name + " needs a value", topic);
