@@ -3,6 +3,7 @@
 #
 #   scripts/run.sh          start Switchdesk on the current display
 #   scripts/run.sh --lab    start it inside the lab, with a few simulated switches to discover
+#   (without a display it runs scripts/run-headless.sh: the same job with switchdesk-cli)
 #
 # SWITCHDESK_BUILD_DIR chooses the build folder (default: build). The lab needs root (sudo is
 # used when needed); it exists only while the program runs.
@@ -10,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 usage() {
-  sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
 }
 
 mode=display
@@ -22,8 +23,9 @@ case "${1:-}" in
 esac
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-  echo "No display: set DISPLAY or WAYLAND_DISPLAY (or QT_QPA_PLATFORM) first." >&2
-  exit 1
+  # No display: the same job in a terminal, with switchdesk-cli in a lab of simulated switches.
+  echo "No display: running the terminal tour instead (scripts/run-headless.sh)." >&2
+  exec scripts/run-headless.sh
 fi
 
 scripts/install-deps.sh

@@ -23,11 +23,19 @@ struct StartupOutcome {
   bool igmp_reports = false;
 };
 
-// Clears the trap store; reads define.ecf (on failure "This will cause the application to
-// fail." and the program goes on with zero settings); creates the list columns; clears both
-// tables; loads monitor.cfg; opens the sockets; starts the poll thread; clears the operation
-// context; starts the IGMP report thread, warning once when reports are configured but cannot
-// be sent.
+// The two halves of StartCore, for a front end that decides between them whether to go on (the
+// terminal program opens no socket when the lists' half has failed).
+//
+// The lists' half, which opens nothing: reads define.ecf (on failure "This will cause the
+// application to fail." and the program goes on with zero settings); creates the list columns;
+// clears both tables; loads monitor.cfg. True when the settings were read.
+bool LoadSettingsAndDeviceLists(CSwitchdeskDlg& dialog, IMessages& messages);
+// The network's half: opens the sockets; starts the poll thread; clears the operation context;
+// starts the IGMP report thread, warning once when reports are configured but cannot be sent.
+// Leaves settings_loaded false.
+StartupOutcome StartNetworkEngine(NetworkEngine& engine, IMessages& messages);
+
+// Clears the trap store, then both halves in order.
 StartupOutcome StartCore(CSwitchdeskDlg& dialog, NetworkEngine& engine, TrapStore& trap_store,
                          IMessages& messages);
 

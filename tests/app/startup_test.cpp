@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "app/network_engine.h"
+#include "devices/monitor_file.h"
 #include "net/event_loop.h"
+#include "settings/settings_file.h"
 #include "support/main_dialog.h"
 #include "support/temp_dir.h"
 
@@ -32,6 +34,44 @@ TEST(StartupTest, RejectedSettingsLeadToTheClosingMessage) {
   EXPECT_EQ(f.messages.Texts(), (std::vector<std::string>{"Define.ecf does not exist.",
                                                           "This will cause the application to fail.",
                                                           "Please check your network connection.\nUtility will close."}));
+}
+
+// The lists' half of the start-up, as the terminal program's list commands use it: the settings
+// decide the "Group Interval" column, monitor.cfg fills the Monitor List, and a missing
+// define.ecf is reported with the window's two messages while the lists still load.
+TEST(StartupTest, SettingsAndDeviceListsWithoutTheNetwork) {
+  struct Case {
+    bool with_settings;
+    int monitor_columns;
+    std::vector<std::string> messages;
+  };
+  const Case cases[] = {
+      {true, 12, {}},
+      {false, 11, {"Define.ecf does not exist.", "This will cause the application to fail."}},
+  };
+  for (const Case& c : cases) {
+    test::TempConfigDir dir;
+    if (c.with_settings) {
+      dir.Write("define.ecf", MakeSealedSettings("manager_id=01945AE0\nbase_port=C350\n"
+                                                "multicast_group=239.255.100.100\n"
+                                                "multicast_interface_on_off=1\nmulticast_timer_flag=0\n"
+                                                "strlen_multi_timer=3\nmulticast_timer=125\n"));
+    }
+    const DeviceRecord stored[] = {test::Switch("020000000010", "198.18.0.10"),
+                                   test::Switch("020000000011", "198.18.0.11")};
+    dir.Write("monitor.cfg", EncodeMonitorFile(stored));
+    ResetSettings();
+    MemoryListControl discovery_list, monitor_list;
+    test::RecordingMessages messages;
+    test::FakeFileDialogs file_dialogs;
+    test::ScriptedRemoteIpDialog remote_ip;
+    CSwitchdeskDlg dlg(discovery_list, monitor_list, messages, file_dialogs, remote_ip);
+    EXPECT_EQ(LoadSettingsAndDeviceLists(dlg, messages), c.with_settings);
+    EXPECT_EQ(monitor_list.ColumnCount(), c.monitor_columns);
+    EXPECT_EQ(monitor_list.ColumnTexts(1), (std::vector<std::string>{"198.18.0.10", "198.18.0.11"}));
+    EXPECT_EQ(messages.Texts(), c.messages);
+    ResetSettings();
+  }
 }
 
 }  // namespace

@@ -50,6 +50,9 @@ class ChildProcess {
     return in_ >= 0 && ::write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
   }
 
+  // Sends `signal` to the process; false when it is not running.
+  bool Signal(int signal) { return pid_ > 0 && ::kill(pid_, signal) == 0; }
+
   // Ends the process's standard input.
   void CloseInput() {
     if (in_ >= 0) ::close(in_);

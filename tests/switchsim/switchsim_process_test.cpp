@@ -146,6 +146,28 @@ TEST(SwitchsimControlSocketTest, TakesCommandsOnTheSocketAndOutlivesItsInput) {
   EXPECT_EQ(ControlOverSocket(path, "silence 127.0.0.11"), "ok\n");
   EXPECT_NE(ControlOverSocket(path, "list").find("ip=127.0.0.11,mac=02:00:00:00:00:0b"), std::string::npos);
   EXPECT_NE(ControlOverSocket(path, "list").find("silent=1"), std::string::npos);
+
+  // The same from a script: switchsim --send prints each answer; an error answer fails it.
+  struct Case {
+    std::vector<std::string> lines;
+    std::vector<std::string> printed;
+    int status;
+  };
+  const Case cases[] = {
+      {{"resume 127.0.0.11", "ping"}, {"ok", "ok"}, 0},
+      {{"silence 127.0.0.99", "ping"}, {"error unknown switch", "ok"}, 1},
+  };
+  for (const Case& c : cases) {
+    test::ChildProcess client;
+    std::vector<std::string> argv = {SWITCHSIM_PATH, "--send", path};
+    argv.insert(argv.end(), c.lines.begin(), c.lines.end());
+    ASSERT_TRUE(client.Start(argv));
+    std::vector<std::string> printed;
+    while (auto line = client.ReadLine(std::chrono::seconds(5))) printed.push_back(*line);
+    EXPECT_EQ(printed, c.printed) << c.lines[0];
+    EXPECT_EQ(client.Stop(), c.status) << c.lines[0];
+  }
+  EXPECT_EQ(ControlOverSocket(path, "list").find("silent=1"), std::string::npos);
   EXPECT_EQ(ControlOverSocket(path, "quit"), "ok\n");
   EXPECT_EQ(sim.Stop(), 0);
 }

@@ -42,6 +42,9 @@ constexpr const char* kUsage =
     "  --watch-igmp        count IGMP v1 membership reports (needs privilege)\n"
     "  --control PATH      also read control lines from a UNIX socket at PATH\n"
     "define.ecf is read from $SWITCHDESK_CONFIG_DIR when a value is not given.\n"
+    "       switchsim --send PATH LINE...\n"
+    "                      send control lines to a running simulator's control socket and print\n"
+    "                      its answers; exit status 1 when one was an error\n"
     "Control: ping | list | add DEF | set IP DEF | silence IP|all | resume IP|all |\n"
     "         trap IP TEXT | traps N IP TEXT | raw IP HEX | igmp | quit\n";
 
@@ -224,6 +227,54 @@ class Program {
   std::array<std::uint8_t, sd::kMaxDatagram> buffer_{};
 };
 
+// --send: a client of the control socket, for scripts. Each line's answer ends with "ok" or an
+// "error ..." line.
+int SendControlLines(const std::string& path, const std::vector<std::string>& lines) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un a{};
+  a.sun_family = AF_UNIX;
+  if (fd < 0 || path.size() >= sizeof a.sun_path) {
+    std::fprintf(stderr, "switchsim: no control socket at %s\n", path.c_str());
+    if (fd >= 0) ::close(fd);
+    return 1;
+  }
+  std::memcpy(a.sun_path, path.c_str(), path.size() + 1);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    std::fprintf(stderr, "switchsim: cannot connect to %s: %s\n", path.c_str(), std::strerror(errno));
+    ::close(fd);
+    return 1;
+  }
+  int status = 0;
+  std::string pending;
+  for (const std::string& line : lines) {
+    WriteAll(fd, line + "\n");
+    bool answered = false;
+    while (!answered) {
+      std::size_t end;
+      while (!answered && (end = pending.find('\n')) != std::string::npos) {
+        const std::string answer = pending.substr(0, end);
+        pending.erase(0, end + 1);
+        std::printf("%s\n", answer.c_str());
+        if (answer.rfind("error", 0) == 0) status = 1;
+        answered = answer == "ok" || answer.rfind("error", 0) == 0;
+      }
+      if (answered) break;
+      char chunk[4096];
+      const ssize_t n = ::read(fd, chunk, sizeof chunk);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        std::fprintf(stderr, "switchsim: the simulator closed the connection\n");
+        ::close(fd);
+        return 1;
+      }
+      pending.append(chunk, static_cast<std::size_t>(n));
+    }
+  }
+  std::fflush(stdout);
+  ::close(fd);
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -231,6 +282,9 @@ int main(int argc, char** argv) {
   if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::fputs(kUsage, stdout);
     return 0;
+  }
+  if (argc >= 3 && std::strcmp(argv[1], "--send") == 0) {
+    return SendControlLines(argv[2], std::vector<std::string>(argv + 3, argv + argc));
   }
   auto options = ParseArguments(argc, argv);
   if (!options) {

@@ -1,0 +1,255 @@
+#include "cli/commands.h"
+
+#include <chrono>
+#include <functional>
+#include <string_view>
+
+#include "app/network_engine.h"
+#include "app/startup.h"
+#include "app/switchdesk_dlg.h"
+#include "cli/command_line.h"
+#include "cli/output.h"
+#include "cli/stop_signals.h"
+#include "cli/watch_observer.h"
+#include "devices/list_control.h"
+#include "net/event_loop.h"
+#include "protocol/ipv4.h"
+#include "settings/event_log.h"
+#include "settings/trap_store.h"
+
+namespace sd::cli {
+
+namespace {
+
+constexpr std::string_view kDeleteEntryQuestion = "Delete entry?";
+// The window's liveness timer period.
+constexpr std::chrono::milliseconds kLivenessTick(5000);
+// A discovery renews the group membership (500 ms) before its requests go out.
+constexpr std::chrono::milliseconds kDiscoveryStartLimit(5000);
+
+// The main dialog of one run: its list controls, the terminal's boxes and dialogs, and the core.
+struct Session {
+  Session(Console& console, bool assume_ok)
+      : messages(console.err),
+        questions(console, assume_ok),
+        file_dialogs(messages, questions),
+        dlg(discovery_list, monitor_list, messages, file_dialogs, remote_ip) {}
+
+  MemoryListControl discovery_list;
+  MemoryListControl monitor_list;
+  ConsoleMessages messages;
+  ConsoleQuestions questions;
+  ArgumentFileDialogs file_dialogs;
+  ArgumentRemoteIpDialog remote_ip;
+  CSwitchdeskDlg dlg;
+};
+
+// The trap indicator is the printed trap line itself.
+struct NoTrapIndicator : ITrapIndicator {
+  void ShowTrapArrived(bool) override {}
+};
+
+// The lists' half of the window's start-up. Whatever the window would go on after with a
+// message (define.ecf unreadable, monitor.cfg not whole records) stops a command here, before it
+// can save over a file it could not read or open a socket.
+bool StartLists(Session& s) {
+  return LoadSettingsAndDeviceLists(s.dlg, s.messages) && s.messages.Errors() == 0;
+}
+
+int Status(bool ok) { return ok ? kExitOk : kExitFailed; }
+
+int MonitorList(Session& s, const CommandLine& c, Console& console) {
+  const TableView view = ViewOf(s.monitor_list, kMonitorColumnStatus);
+  console.out << (c.json ? FormatJson(view) : FormatTable(view));
+  console.out.flush();
+  return Status(console.out.good());
+}
+
+int MonitorAdd(Session& s, const CommandLine& c) {
+  const int before = s.dlg.MonitorTable().Count();
+  s.remote_ip.SetAddress(c.addresses.front());
+  s.dlg.OnAddItem();
+  // A refusal has been told by the core ("Invalid IP address.", a duplicate, the limit).
+  if (s.dlg.MonitorTable().Count() == before) return kExitFailed;
+  const int errors = s.messages.Errors();
+  s.dlg.OnMonitorSave();
+  return Status(s.messages.Errors() == errors);
+}
+
+int MonitorRemove(Session& s, const CommandLine& c) {
+  // The rows that show these addresses, selected as the user would select them.
+  for (std::uint32_t address : c.addresses) {
+    const std::string text = Ipv4ToText(address);
+    int row = 0;
+    while (row < s.monitor_list.RowCount() && s.monitor_list.Text(row, kMonitorColumnIp) != text) ++row;
+    if (row == s.monitor_list.RowCount()) {
+      s.messages.Error(text + " is not in the Monitor List.");
+      return kExitFailed;
+    }
+    s.monitor_list.SetSelected(row, true);
+  }
+  // "Delete item".
+  const std::vector<int> rows = s.monitor_list.SelectedRows();
+  if (!s.questions.AskOkCancel(kDeleteEntryQuestion, kTitleWarning, MessageIcon::Warning)) return kExitFailed;
+  s.dlg.RemoveMonitorRows(rows);
+  const int errors = s.messages.Errors();
+  s.dlg.OnMonitorSave();
+  return Status(s.messages.Errors() == errors);
+}
+
+int MonitorImport(Session& s, const CommandLine& c) {
+  const int before = s.dlg.MonitorTable().Count();
+  const int errors = s.messages.Errors();
+  const int warnings = s.messages.Warnings();
+  s.file_dialogs.SetPath(c.file);
+  s.dlg.OnMonitorLoad();
+  // Records that were taken stay taken, and are saved, even when others were refused.
+  if (s.dlg.MonitorTable().Count() != before) s.dlg.OnMonitorSave();
+  return Status(s.messages.Errors() == errors && s.messages.Warnings() == warnings);
+}
+
+int MonitorExport(Session& s, const CommandLine& c) {
+  const int errors = s.messages.Errors();
+  s.file_dialogs.SetPath(c.file);
+  s.dlg.OnMonitorSaveAs();
+  return Status(s.file_dialogs.Answered() && s.messages.Errors() == errors);
+}
+
+// discover and watch: the whole start-up of the window, the sockets watched by the event loop,
+// and the stop signals as one more watched descriptor.
+class NetworkRun {
+ public:
+  NetworkRun(Session& s, Console& console, const CommandLine& c) : s_(s), console_(console), c_(c) {}
+
+  int Run() {
+    // Before any thread starts, so that every thread leaves the stop signals to the descriptor.
+    StopSignals stop;
+    if (!stop.Ok()) {
+      s_.messages.Error("Ctrl-C and SIGTERM cannot be caught, so switchdesk-cli could not stop cleanly.");
+      return kExitFailed;
+    }
+    EventLoop loop;
+    TrapStore traps;
+    NoTrapIndicator indicator;
+    NetworkEngine engine(s_.dlg, s_.messages, indicator, loop, traps);
+    s_.dlg.SetRefreshInterval(c_.refresh_seconds);
+    // The window's start-up in its order, with a stop between the halves: no socket is opened,
+    // and so nothing sent, when the lists could not be read or there is nothing to watch.
+    traps.Clear();
+    if (!StartLists(s_)) return kExitFailed;
+    if (c_.kind == CommandKind::Watch && s_.dlg.MonitorTable().Count() == 0) {
+      s_.messages.Error("The Monitor List is empty: there is nothing to watch.\n"
+                        "Add switches with: switchdesk-cli monitor add ADDRESS");
+      return kExitFailed;
+    }
+    const StartupOutcome outcome = StartNetworkEngine(engine, s_.messages);
+    if (!outcome.can_run || s_.messages.Errors() > 0) return kExitFailed;
+
+    for (const auto& w : engine.SocketWatches()) {
+      loop.WatchReadable(w.fd, [this, &engine, socket = w.socket] {
+        engine.ReceiveDatagram(*socket);
+        if (after_event_) after_event_();
+      });
+    }
+    loop.WatchReadable(stop.Fd(), [this, &stop] {
+      if (const auto signal = stop.Take()) signal_ = *signal;
+    });
+
+    const int status = c_.kind == CommandKind::Discover ? Discover(loop, engine) : Watch(loop, engine, traps);
+
+    loop.UnwatchAll();
+    engine.CloseSocketSet();  // joins the poll thread; the IGMP report thread ends with the engine
+    return status;
+  }
+
+ private:
+  bool Stopped() const { return signal_ != 0; }
+
+  int Discover(EventLoop& loop, NetworkEngine& engine) {
+    const int errors = s_.messages.Errors();
+    engine.OnDiscover();
+    loop.RunUntil([&] { return Stopped() || !engine.DiscoveryPending(); }, kDiscoveryStartLimit);
+    if (!Stopped()) loop.RunUntil([&] { return Stopped(); }, c_.wait);
+    if (Stopped()) {
+      console_.err << "switchdesk-cli: discovery interrupted\n";
+      return kExitInterrupted;
+    }
+    const TableView view = ViewOf(s_.discovery_list);
+    console_.out << (c_.json ? FormatJson(view) : FormatTable(view));
+    console_.out.flush();
+    return Status(s_.messages.Errors() == errors && console_.out.good());
+  }
+
+  int Watch(EventLoop& loop, NetworkEngine& engine, TrapStore& traps) {
+    const int count = s_.dlg.MonitorTable().Count();
+    WatchObserver observer(s_.dlg.MonitorTable(), traps);
+    bool output_lost = false;
+    after_event_ = [&] {
+      char timestamp[kLogTimestampLength + 1];
+      FormatLogTimestamp(timestamp);
+      for (const WatchEvent& e : observer.Look(timestamp)) {
+        console_.out << (c_.json ? FormatEventJson(e) : FormatEventLine(e));
+      }
+      console_.out.flush();
+      output_lost = !console_.out.good();
+    };
+    loop.Every(kLivenessTick, [&] {
+      engine.OnLivenessTimer();
+      after_event_();
+    });
+    console_.err << "Watching " << count << (count == 1 ? " switch" : " switches") << ", refresh time "
+                 << c_.refresh_seconds << " s. Ctrl-C stops.\n";
+    console_.err.flush();
+    while (!Stopped() && !output_lost) loop.RunUntil([&] { return Stopped() || output_lost; }, std::chrono::hours(1));
+    after_event_ = nullptr;
+    if (output_lost) {
+      s_.messages.Error("The output is gone (standard output closed); watch stops.");
+      return kExitFailed;
+    }
+    console_.err << "Stopped by " << (signal_ == SIGINT ? "Ctrl-C" : signal_ == SIGTERM ? "SIGTERM" : "SIGHUP")
+                 << ".\n";
+    return kExitOk;
+  }
+
+  Session& s_;
+  Console& console_;
+  const CommandLine& c_;
+  int signal_ = 0;
+  std::function<void()> after_event_;
+};
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, Console& console) {
+  const ParseResult parsed = ParseCommandLine(args);
+  if (!parsed.command) {
+    console.err << "switchdesk-cli: " << parsed.error << "\nTry: switchdesk-cli "
+                << (parsed.topic.empty() ? "" : parsed.topic + " ") << "--help\n";
+    return kExitUsage;
+  }
+  const CommandLine& c = *parsed.command;
+  switch (c.kind) {
+    case CommandKind::Help:
+      console.out << HelpText(c.help_topic);
+      return kExitOk;
+    case CommandKind::Version:
+      console.out << VersionText();
+      return kExitOk;
+    default:
+      break;
+  }
+
+  Session s(console, c.yes);
+  if (c.kind == CommandKind::Discover || c.kind == CommandKind::Watch) return NetworkRun(s, console, c).Run();
+  if (!StartLists(s)) return kExitFailed;
+  switch (c.kind) {
+    case CommandKind::MonitorList: return MonitorList(s, c, console);
+    case CommandKind::MonitorAdd: return MonitorAdd(s, c);
+    case CommandKind::MonitorRemove: return MonitorRemove(s, c);
+    case CommandKind::MonitorImport: return MonitorImport(s, c);
+    case CommandKind::MonitorExport: return MonitorExport(s, c);
+    default: return kExitUsage;
+  }
+}
+
+}  // namespace sd::cli

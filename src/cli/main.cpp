@@ -1,0 +1,18 @@
+// switchdesk-cli: Switchdesk for scripts and machines without a display.
+#include <signal.h>
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+
+int main(int argc, char** argv) {
+  // A reader that goes away (a closed pipe) makes writes fail instead of ending the process, so
+  // that watch can still stop its threads and close its sockets.
+  ::signal(SIGPIPE, SIG_IGN);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  sd::cli::Console console{std::cin, std::cout, std::cerr, ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO)};
+  return sd::cli::RunCli(args, console);
+}

@@ -1,0 +1,206 @@
+#include "cli/output.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+
+#include "devices/device_table.h"
+
+namespace sd::cli {
+
+namespace {
+
+// The length of the valid UTF-8 sequence at the start of `s` (overlong forms, surrogates and
+// values above U+10FFFF are not valid), or 0.
+std::size_t Utf8SequenceLength(std::string_view s) {
+  const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(s[i]); };
+  const std::uint8_t b0 = byte(0);
+  if (b0 < 0x80) return 1;
+  std::size_t n = 0;
+  std::uint8_t low = 0x80, high = 0xBF;  // the range of the second byte
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    n = 2;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    n = 3;
+    if (b0 == 0xE0) low = 0xA0;
+    if (b0 == 0xED) high = 0x9F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    n = 4;
+    if (b0 == 0xF0) low = 0x90;
+    if (b0 == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (s.size() < n) return 0;
+  if (byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t i = 2; i < n; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  }
+  return n;
+}
+
+// A C0 or C1 control character, or DEL: a sequence that a terminal may act on.
+bool IsControl(std::string_view sequence) {
+  const auto b0 = static_cast<std::uint8_t>(sequence[0]);
+  if (sequence.size() == 1) return b0 < 0x20 || b0 == 0x7F;
+  return sequence.size() == 2 && b0 == 0xC2 && static_cast<std::uint8_t>(sequence[1]) <= 0x9F;
+}
+
+// The code point of a valid sequence.
+std::uint32_t CodePoint(std::string_view sequence) {
+  const auto b = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<std::uint8_t>(sequence[i])); };
+  switch (sequence.size()) {
+    case 1: return b(0);
+    case 2: return ((b(0) & 0x1F) << 6) | (b(1) & 0x3F);
+    case 3: return ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
+    default: return ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) | (b(3) & 0x3F);
+  }
+}
+
+std::string Hex(const char* format, unsigned value) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  return buffer;
+}
+
+// Characters on the screen: every byte that does not continue a UTF-8 sequence.
+std::size_t DisplayWidth(std::string_view text) {
+  return static_cast<std::size_t>(
+      std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<std::uint8_t>(c) & 0xC0) != 0x80; }));
+}
+
+}  // namespace
+
+std::string StatusImageName(int image) {
+  if (image == kStatusImageNotAlive) return "not alive";
+  if (image == kStatusImageWarning) return "warning";
+  return "";
+}
+
+TableView ViewOf(const MemoryListControl& list, std::optional<int> status_column) {
+  TableView view;
+  for (const ListColumn& c : list.Columns()) view.headers.push_back(c.header);
+  for (int row = 0; row < list.RowCount(); ++row) {
+    std::vector<std::string> texts;
+    for (int column = 0; column < list.ColumnCount(); ++column) {
+      texts.push_back(status_column == column ? StatusImageName(list.Image(row)) : list.Text(row, column));
+    }
+    view.rows.push_back(std::move(texts));
+  }
+  return view;
+}
+
+std::string TerminalText(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = Utf8SequenceLength(text.substr(i));
+    if (n == 0 || IsControl(text.substr(i, n))) {
+      // A control character, or a byte of no valid sequence: shown byte by byte.
+      const std::size_t bytes = n == 0 ? 1 : n;
+      for (std::size_t k = 0; k < bytes; ++k) out += Hex("\\x%02x", static_cast<std::uint8_t>(text[i + k]));
+      i += bytes;
+      continue;
+    }
+    out.append(text.substr(i, n));
+    i += n;
+  }
+  return out;
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = Utf8SequenceLength(text.substr(i));
+    if (n == 0) {
+      out += Hex("\\u%04x", static_cast<std::uint8_t>(text[i]));
+      ++i;
+      continue;
+    }
+    const std::string_view sequence = text.substr(i, n);
+    i += n;
+    switch (sequence[0]) {
+      case '"': out += "\\\""; continue;
+      case '\\': out += "\\\\"; continue;
+      case '\n': out += "\\n"; continue;
+      case '\r': out += "\\r"; continue;
+      case '\t': out += "\\t"; continue;
+      default: break;
+    }
+    if (IsControl(sequence)) {
+      out += Hex("\\u%04x", CodePoint(sequence));
+    } else {
+      out.append(sequence);
+    }
+  }
+  return out + "\"";
+}
+
+std::string FormatTable(const TableView& table) {
+  const std::size_t columns = table.headers.size();
+  std::vector<std::vector<std::string>> lines;
+  lines.push_back({});
+  for (const auto& h : table.headers) lines.back().push_back(TerminalText(h));
+  for (const auto& row : table.rows) {
+    lines.push_back({});
+    for (std::size_t c = 0; c < columns; ++c) lines.back().push_back(c < row.size() ? TerminalText(row[c]) : "");
+  }
+  std::vector<std::size_t> widths(columns, 0);
+  for (const auto& line : lines) {
+    for (std::size_t c = 0; c < columns; ++c) widths[c] = std::max(widths[c], DisplayWidth(line[c]));
+  }
+  std::string out;
+  for (const auto& line : lines) {
+    std::string text;
+    for (std::size_t c = 0; c < columns; ++c) {
+      text += line[c];
+      if (c + 1 < columns) text.append(widths[c] - DisplayWidth(line[c]) + 2, ' ');
+    }
+    text.erase(text.find_last_not_of(' ') + 1);
+    out += text + "\n";
+  }
+  return out;
+}
+
+std::string FormatJson(const TableView& table) {
+  if (table.rows.empty()) return "[]\n";
+  std::string out = "[\n";
+  for (std::size_t r = 0; r < table.rows.size(); ++r) {
+    out += "  {";
+    for (std::size_t c = 0; c < table.headers.size(); ++c) {
+      if (c > 0) out += ", ";
+      const std::string value = c < table.rows[r].size() ? table.rows[r][c] : "";
+      out += JsonString(table.headers[c]) + ": " + JsonString(value);
+    }
+    out += r + 1 < table.rows.size() ? "},\n" : "}\n";
+  }
+  return out + "]\n";
+}
+
+std::string FormatEventLine(const WatchEvent& event) {
+  std::string line = TerminalText(event.time) + " " + TerminalText(event.ip) + " ";
+  switch (event.kind) {
+    case WatchEvent::Kind::NotAlive: line += "Not alive"; break;
+    case WatchEvent::Kind::Recovered: line += "Recovered"; break;
+    case WatchEvent::Kind::Trap: line += "Trap :" + TerminalText(event.text); break;
+  }
+  return line + "\n";
+}
+
+std::string FormatEventJson(const WatchEvent& event) {
+  std::string kind;
+  switch (event.kind) {
+    case WatchEvent::Kind::NotAlive: kind = "not alive"; break;
+    case WatchEvent::Kind::Recovered: kind = "recovered"; break;
+    case WatchEvent::Kind::Trap: kind = "trap"; break;
+  }
+  std::string out = "{\"event\": " + JsonString(kind) + ", \"time\": " + JsonString(event.time) +
+                    ", \"ip\": " + JsonString(event.ip);
+  if (event.kind == WatchEvent::Kind::Trap) {
+    out += ", \"text\": " + JsonString(event.text);
+  } else {
+    out += ", \"mac\": " + JsonString(event.mac) + ", \"name\": " + JsonString(event.name);
+  }
+  return out + "}\n";
+}
+
+}  // namespace sd::cli

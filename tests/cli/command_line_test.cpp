@@ -1,0 +1,149 @@
+#include "cli/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace sd::cli {
+namespace {
+
+using namespace std::chrono_literals;
+
+CommandLine Make(CommandKind kind) {
+  CommandLine c;
+  c.kind = kind;
+  return c;
+}
+
+TEST(CommandLineTest, AcceptedCommandLines) {
+  struct Case {
+    std::vector<std::string> args;
+    CommandLine expected;
+  };
+  CommandLine discover_json = Make(CommandKind::Discover);
+  discover_json.json = true;
+  discover_json.wait = 1500ms;
+  CommandLine discover_wait = Make(CommandKind::Discover);
+  discover_wait.wait = 10s;
+  CommandLine list_json = Make(CommandKind::MonitorList);
+  list_json.json = true;
+  CommandLine add = Make(CommandKind::MonitorAdd);
+  add.addresses = {0xC0A8000A};
+  CommandLine add_blanks = Make(CommandKind::MonitorAdd);
+  add_blanks.addresses = {0x0A000005};
+  CommandLine remove = Make(CommandKind::MonitorRemove);
+  remove.addresses = {0xC0A8000A, 0xC0A8000B};
+  remove.yes = true;
+  CommandLine import = Make(CommandKind::MonitorImport);
+  import.file = "-saved.cfg";
+  CommandLine exported = Make(CommandKind::MonitorExport);
+  exported.file = "out.cfg";
+  exported.yes = true;
+  CommandLine watch = Make(CommandKind::Watch);
+  watch.refresh_seconds = 120;
+  watch.json = true;
+  CommandLine watch_default = Make(CommandKind::Watch);
+  CommandLine help_watch;
+  help_watch.help_topic = "watch";
+  CommandLine help_monitor;
+  help_monitor.help_topic = "monitor";
+
+  const Case cases[] = {
+      {{"discover", "--json", "--wait", "1.5"}, discover_json},
+      {{"discover", "--wait=10"}, discover_wait},
+      {{"monitor", "list", "--json"}, list_json},
+      {{"monitor", "add", "192.168.0.10"}, add},
+      {{"monitor", "add", "10...5"}, add_blanks},  // blank fields read as 0, as in the dialog
+      {{"monitor", "remove", "192.168.0.10", "-y", "192.168.000.011"}, remove},
+      {{"monitor", "import", "--", "-saved.cfg"}, import},
+      {{"monitor", "export", "--yes", "out.cfg"}, exported},
+      {{"watch", "--refresh", "2m", "--json"}, watch},
+      {{"watch"}, watch_default},
+      {{"watch", "--refresh", "15s", "--help"}, help_watch},
+      {{"help", "watch"}, help_watch},
+      {{"monitor", "--help"}, help_monitor},
+      {{"monitor", "remove", "-h"}, help_monitor},
+      {{"--help"}, CommandLine{}},
+      {{"--version"}, Make(CommandKind::Version)},
+  };
+  for (const Case& c : cases) {
+    const ParseResult r = ParseCommandLine(c.args);
+    ASSERT_TRUE(r.command) << c.args[0] << " " << (c.args.size() > 1 ? c.args[1] : "") << ": " << r.error;
+    EXPECT_EQ(*r.command, c.expected) << c.args[0] << " " << (c.args.size() > 1 ? c.args[1] : "");
+  }
+}
+
+TEST(CommandLineTest, RefusedCommandLinesNameTheProblemAndTheHelpThatFits) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string error;
+    std::string topic;
+  };
+  const Case cases[] = {
+      {{}, "a command is needed", ""},
+      {{"discovr"}, "no command 'discovr'", ""},
+      {{"discover", "--yes"}, "unknown option --yes", "discover"},
+      {{"discover", "--wait"}, "--wait needs a value", "discover"},
+      {{"discover", "--wait", "0"}, "--wait takes a number of seconds above 0 and up to 600, not '0'", "discover"},
+      {{"discover", "--wait", "-1"}, "--wait takes a number of seconds above 0 and up to 600, not '-1'", "discover"},
+      {{"discover", "--wait", "601"}, "--wait takes a number of seconds above 0 and up to 600, not '601'", "discover"},
+      {{"discover", "--json=yes"}, "--json takes no value", "discover"},
+      {{"discover", "extra"}, "unexpected argument 'extra'", "discover"},
+      {{"monitor"}, "monitor needs list, add, remove, import or export", "monitor"},
+      {{"monitor", "delete", "1.2.3.4"}, "no monitor command 'delete'", "monitor"},
+      {{"monitor", "add"}, "monitor add takes one ADDRESS", "monitor"},
+      {{"monitor", "add", "1.2.3.4", "1.2.3.5"}, "monitor add takes one ADDRESS", "monitor"},
+      {{"monitor", "add", "1.2.3.256"}, "'1.2.3.256' is not an IP address (a.b.c.d, each 0 to 255)", "monitor"},
+      {{"monitor", "add", "1.2.3"}, "'1.2.3' is not an IP address (a.b.c.d, each 0 to 255)", "monitor"},
+      {{"monitor", "add", "--yes", "1.2.3.4"}, "unknown option --yes", "monitor"},
+      {{"monitor", "remove"}, "monitor remove takes one ADDRESS or more", "monitor"},
+      {{"monitor", "remove", "1.2.3.4", "host"}, "'host' is not an IP address (a.b.c.d, each 0 to 255)", "monitor"},
+      {{"monitor", "import"}, "monitor import takes one FILE", "monitor"},
+      {{"monitor", "export", "a.cfg", "b.cfg"}, "monitor export takes one FILE", "monitor"},
+      {{"monitor", "list", "--password", "secret"}, "unknown option --password", "monitor"},
+      {{"watch", "--refresh", "10s"}, "--refresh takes 15s, 30s, 1m, 2m or 5m, not '10s'", "watch"},
+      {{"help", "frobnicate"}, "no command 'frobnicate'", ""},
+      {{"--version", "discover"}, "--version takes nothing more", ""},
+  };
+  for (const Case& c : cases) {
+    const ParseResult r = ParseCommandLine(c.args);
+    EXPECT_FALSE(r.command) << r.error;
+    EXPECT_EQ(r.error, c.error);
+    EXPECT_EQ(r.topic, c.topic) << c.error;
+  }
+}
+
+TEST(CommandLineTest, AddressesAsTheDialogsFourFieldsReadThem) {
+  struct Case {
+    std::string text;
+    std::optional<std::uint32_t> address;
+  };
+  const Case cases[] = {
+      {"192.168.0.1", 0xC0A80001},   {"0.0.0.0", 0},           {"...", 0},
+      {"10..0.5", 0x0A000005},       {"255.255.255.255", 0xFFFFFFFF},
+      {"010.001.000.009", 0x0A010009}, {"", std::nullopt},     {"1.2.3.4.5", std::nullopt},
+      {"1.2.3.", 0x01020300},        {"1.2.3.1000", std::nullopt}, {" 1.2.3.4", std::nullopt},
+      {"1.2.3.-4", std::nullopt},    {"0x1.2.3.4", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseAddressArgument(c.text), c.address) << c.text;
+}
+
+TEST(CommandLineTest, RefreshTimesAreTheMenusFive) {
+  const std::pair<std::string, std::optional<int>> cases[] = {
+      {"15s", 15}, {"30s", 30}, {"1m", 60}, {"2m", 120}, {"5m", 300}, {"300", 300},
+      {"45s", std::nullopt}, {"1h", std::nullopt}, {"", std::nullopt}, {"15 s", std::nullopt},
+  };
+  for (const auto& [text, seconds] : cases) EXPECT_EQ(ParseRefreshTime(text), seconds) << text;
+}
+
+TEST(CommandLineTest, EveryTopicHasItsOwnHelpAndItsUsageLine) {
+  const std::pair<std::string, std::string> topics[] = {
+      {"", "usage: switchdesk-cli COMMAND"},
+      {"discover", "usage: switchdesk-cli discover [--wait SECONDS] [--json]"},
+      {"monitor", "usage: switchdesk-cli monitor list [--json]"},
+      {"watch", "usage: switchdesk-cli watch [--refresh 15s|30s|1m|2m|5m] [--json]"},
+  };
+  for (const auto& [topic, usage] : topics) EXPECT_EQ(HelpText(topic).rfind(usage, 0), 0u) << topic;
+  EXPECT_EQ(VersionText(), "switchdesk-cli: Switchdesk Version 2.05\nProtocol Version 2.001.003\n");
+}
+
+}  // namespace
+}  // namespace sd::cli
