@@ -70,16 +70,16 @@ class FakeTftpTransport : public ITftpTransport {
 
 // TFTP datagrams as a switch sends them.
 inline std::vector<std::uint8_t> TftpAck(std::uint16_t block) {
-  std::vector<std::uint8_t> d(4);
-  PutU16(d.data(), 4);
-  PutU16(d.data() + 2, block);
-  return d;
+  return {0, 4, static_cast<std::uint8_t>(block >> 8), static_cast<std::uint8_t>(block)};
 }
 inline std::vector<std::uint8_t> TftpError(std::uint16_t code, std::string_view text, bool terminated = true) {
-  std::vector<std::uint8_t> d(4);
-  PutU16(d.data(), 5);
-  PutU16(d.data() + 2, code);
-  d.insert(d.end(), text.begin(), text.end());
+  std::vector<std::uint8_t> d;
+  d.reserve(5 + text.size());
+  for (std::uint8_t b : {std::uint8_t{0}, std::uint8_t{5}, static_cast<std::uint8_t>(code >> 8),
+                         static_cast<std::uint8_t>(code)}) {
+    d.push_back(b);
+  }
+  for (char c : text) d.push_back(static_cast<std::uint8_t>(c));
   if (terminated) d.push_back(0);
   return d;
 }
