@@ -345,14 +345,18 @@ void FirmwareTransfer::HandleError(std::string_view switch_text) {
   state_ = TransferState::kClosed;
   CloseSocket();
 
-  const std::uint32_t word3 = field_mask_word3_ ? field_mask_word3_() : 0;
-  const bool add_notice = (word3 & kRebootsByItselfBits) == 0;
-  // The switch's text is cut so that the notice still fits the message buffer whole.
-  const std::size_t room = kTftpErrorMessageBuffer - 1 - (add_notice ? kDeviceWillReboot.size() : 0);
-  const std::string text(switch_text.substr(0, room));
+  // The text as the message buffer takes it is logged; for the box it is cut further when the
+  // reboot notice follows, so that the notice still fits whole.
+  const std::string text(switch_text.substr(0, kTftpErrorMessageBuffer - 1));
   LogFirmwareEvent(text);
-  messages_.ShowMessage(add_notice ? text + std::string(kDeviceWillReboot) : text, kFirmwareUpgradeFailed,
-                        MessageIcon::Error);
+  const std::uint32_t word3 = field_mask_word3_ ? field_mask_word3_() : 0;
+  if ((word3 & kRebootsByItselfBits) == 0) {
+    const std::size_t room = kTftpErrorMessageBuffer - 1 - kDeviceWillReboot.size();
+    messages_.ShowMessage(text.substr(0, room) + std::string(kDeviceWillReboot), kFirmwareUpgradeFailed,
+                          MessageIcon::Error);
+  } else {
+    messages_.ShowMessage(text, kFirmwareUpgradeFailed, MessageIcon::Error);
+  }
 
   SetState(" ");
   ResetTransferState();
