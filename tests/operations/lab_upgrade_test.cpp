@@ -3,8 +3,17 @@
 // made with nftables inside the lab's namespaces. Every packet stays on the lab's veth pair.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <random>
+#include <sstream>
+#include <thread>
 
 #include "app/network_engine.h"
 #include "net/event_loop.h"
@@ -79,6 +88,62 @@ class RandomLoss {
  private:
   bool ok_ = false;
 };
+
+// tshark capturing UDP on the switch side of the lab's veth pair into a file, ended by SIGINT
+// so that it writes out everything it captured.
+class Capture {
+ public:
+  explicit Capture(const std::string& path) : path_(path) {
+    const std::string ns = std::getenv("LAB_SWITCH_NS");
+    const std::string interface = std::string("sd") + std::getenv("LAB_NAME") + "s";
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, STDOUT_FILENO);
+      ::dup2(null, STDERR_FILENO);
+      ::execlp("ip", "ip", "netns", "exec", ns.c_str(), "tshark", "-q", "-F", "pcap", "-i", interface.c_str(), "-f",
+               "udp", "-w", path.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+  }
+  ~Capture() { Stop(); }
+  // True once tshark has written the file's header, that is, captures.
+  bool WaitStarted() {
+    for (int i = 0; i < 200 && pid_ > 0; ++i) {
+      struct stat st {};
+      if (::stat(path_.c_str(), &st) == 0 && st.st_size >= 24) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+  void Stop() {
+    if (pid_ <= 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the last packets reach the file
+    ::kill(pid_, SIGINT);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+  }
+
+ private:
+  std::string path_;
+  pid_t pid_ = -1;
+};
+
+// The lines a command prints.
+std::vector<std::string> Lines(const std::string& command) {
+  std::vector<std::string> lines;
+  FILE* p = ::popen(command.c_str(), "r");
+  if (p == nullptr) return lines;
+  char line[4096];
+  while (std::fgets(line, sizeof line, p) != nullptr) {
+    std::string l(line);
+    while (!l.empty() && (l.back() == '\n' || l.back() == '\r')) l.pop_back();
+    lines.push_back(l);
+  }
+  ::pclose(p);
+  return lines;
+}
 
 class LabUpgradeTest : public ::testing::Test, protected test::MainDialogFixture {
  protected:
@@ -283,6 +348,55 @@ TEST_F(LabUpgradeTest, AWrongPasswordAndATftpErrorEndAsTheyShould) {
                                         "Firmware upgrade failed.", MessageIcon::Error}}));
   const auto log = dir.Read("syslog.log");
   EXPECT_NE(std::string(log.begin(), log.end()).find(" 198.18.0.10 Image checksum error \r\n"), std::string::npos);
+}
+
+TEST_F(LabUpgradeTest, TsharkDecodesEveryDatagramOfAnUploadAsWellFormedTftp) {
+  if (Shell("command -v tshark >/dev/null 2>&1") != 0) GTEST_SKIP() << "tshark (Debian package tshark) is not installed";
+  ASSERT_NO_FATAL_FAILURE(Start(",reboot=0"));
+  FirmwareUpgradeSettings quick;
+  quick.tftp.completion_pause = milliseconds(10);
+  OpenDialog(quick);
+  view.on_start_reboot_watch = [] {};
+  const std::string pcap = dir.File("upload.pcap");
+  Capture capture(pcap);
+  ASSERT_TRUE(capture.WaitStarted());
+  const std::size_t size = 20 * 512 + 300;
+  WriteImage(size, 20);
+  ASSERT_TRUE(StartUpload(seconds(30)));
+  capture.Stop();
+
+  // Every datagram of the transfer is TFTP, none malformed or flagged by the dissector.
+  const auto tftp_ports = Lines("tshark -r " + pcap + " -Y 'udp.port == 69 || udp.port == 64517' 2>/dev/null");
+  const auto decoded = Lines("tshark -r " + pcap +
+                             " -Y tftp -T fields -E separator=, -e udp.srcport -e udp.dstport -e tftp.opcode"
+                             " -e tftp.block -e tftp.type 2>/dev/null");
+  const auto faults = Lines("tshark -r " + pcap + " -Y '_ws.malformed || _ws.expert.severity >= warning' 2>/dev/null");
+  EXPECT_TRUE(faults.empty()) << faults[0];
+  ASSERT_EQ(decoded.size(), tftp_ports.size());
+  ASSERT_EQ(decoded.size(), 2 * (size / 512 + 2)) << "write request, blocks and their acknowledgements";
+
+  // Write request in octet mode from the client port to 69; DATA in order, all to port 69;
+  // acknowledgements from the switch's other port.
+  EXPECT_EQ(decoded[0], "64517,69,2,,octet");
+  int next_data = 1;
+  for (std::size_t i = 1; i < decoded.size(); ++i) {
+    std::stringstream fields(decoded[i]);
+    std::string src, dst, opcode, block;
+    std::getline(fields, src, ',');
+    std::getline(fields, dst, ',');
+    std::getline(fields, opcode, ',');
+    std::getline(fields, block, ',');
+    if (i % 2 == 1) {
+      EXPECT_EQ(opcode, "4") << decoded[i];
+      EXPECT_EQ(dst, "64517");
+      EXPECT_NE(src, "69");
+      EXPECT_EQ(block, std::to_string(i / 2)) << decoded[i];
+    } else {
+      EXPECT_EQ(opcode, "3") << decoded[i];
+      EXPECT_EQ(src + "/" + dst, "64517/69");
+      EXPECT_EQ(block, std::to_string(next_data++)) << decoded[i];
+    }
+  }
 }
 
 }  // namespace
