@@ -9,12 +9,12 @@
 
 namespace sd {
 
-CFirmware_Upgrade::CFirmware_Upgrade(FirmwareUpgradeParts parts, FirmwareUpgradeSettings settings)
-    : parts_(parts),
+CFirmware_Upgrade::CFirmware_Upgrade(FirmwareUpgradeWiring wiring, FirmwareUpgradeSettings settings)
+    : wiring_(wiring),
       settings_(settings),
-      transfer_(parts.transport, parts.timers, parts.messages, parts.view, settings.tftp) {
-  const DeviceTable* list = &parts_.list;
-  const int index = parts_.index;
+      transfer_(wiring.transport, wiring.timers, wiring.messages, wiring.view, settings.tftp) {
+  const DeviceTable* list = &wiring_.list;
+  const int index = wiring_.index;
   transfer_.SetTargetFieldMaskWord3([list, index] { return list->Entry(index).field_mask[3]; });
 }
 
@@ -28,9 +28,9 @@ bool CFirmware_Upgrade::Busy() const {
 
 void CFirmware_Upgrade::OnInitDialog() {
   const auto& context = OperationContext::Instance();
-  parts_.view.ShowDeviceIp(Ipv4ToText(context.UpgradeTargetIp()));
-  parts_.view.ShowDeviceMac(context.UpgradeTargetMac());
-  parts_.view.ShowFirmwarePath(context.UpgradeFilePath());
+  wiring_.view.ShowDeviceIp(Ipv4ToText(context.UpgradeTargetIp()));
+  wiring_.view.ShowDeviceMac(context.UpgradeTargetMac());
+  wiring_.view.ShowFirmwarePath(context.UpgradeFilePath());
   transfer_.ResetTransferState();
 }
 
@@ -40,31 +40,31 @@ void CFirmware_Upgrade::OnBrowse() {
   request.filter_name = "hex File (*.hex)";
   request.filter_glob = "*.hex";
   request.initial_name = "*.hex";
-  const std::string path = parts_.file_dialogs.AskOpenPath(request).value_or(std::string());
+  const std::string path = wiring_.file_dialogs.AskOpenPath(request).value_or(std::string());
   if (path.size() > kMaxFirmwarePathLength) {
-    parts_.messages.Error(kFirmwarePathTooLong);
+    wiring_.messages.Error(kFirmwarePathTooLong);
     return;
   }
   OperationContext::Instance().SetUpgradeFilePath(path);
-  parts_.view.ShowFirmwarePath(path);
+  wiring_.view.ShowFirmwarePath(path);
 }
 
 void CFirmware_Upgrade::OnStart(std::string_view password, std::string_view firmware_path) {
   if (CurrentPhase() == Phase::kEnded || Busy()) return;
   if (password.empty() || password.size() > kMaxUpgradePasswordLength) {
-    parts_.messages.Error(kPasswordLengthError);
+    wiring_.messages.Error(kPasswordLengthError);
     return;
   }
   // A longer path would name another file once cut; it is refused before anything is sent.
   if (firmware_path.size() > kMaxFirmwarePathLength) {
-    parts_.messages.Error(kFirmwarePathTooLong);
+    wiring_.messages.Error(kFirmwarePathTooLong);
     return;
   }
   const std::string path(firmware_path);
   switch (CheckFirmwareFile(path)) {
     case FirmwareFileCheck::kOk: break;
-    case FirmwareFileCheck::kNotFound: parts_.messages.Error(kFirmwareFileNotFound); return;
-    case FirmwareFileCheck::kTooLarge: parts_.messages.Error(kFirmwareTooLarge); return;
+    case FirmwareFileCheck::kNotFound: wiring_.messages.Error(kFirmwareFileNotFound); return;
+    case FirmwareFileCheck::kTooLarge: wiring_.messages.Error(kFirmwareTooLarge); return;
   }
   OperationContext::Instance().SetUpgradeFilePath(path);
   password_ = std::string(password);
@@ -72,8 +72,8 @@ void CFirmware_Upgrade::OnStart(std::string_view password, std::string_view firm
   // Renew the membership before the request, as before every operation: leave, wait, join, wait.
   phase_ = Phase::kRenewingMembership;
   joined_ = false;
-  parts_.network.LeaveGroup();
-  parts_.timers.StartTimer(kMembershipTimer, settings_.membership_leave_wait);
+  wiring_.network.LeaveGroup();
+  wiring_.timers.StartTimer(kMembershipTimer, settings_.membership_leave_wait);
 }
 
 void CFirmware_Upgrade::OnTimer(int id) {
@@ -83,33 +83,33 @@ void CFirmware_Upgrade::OnTimer(int id) {
   }
   if (id == kMembershipTimer) {
     if (phase_ != Phase::kRenewingMembership) {
-      parts_.timers.StopTimer(kMembershipTimer);
+      wiring_.timers.StopTimer(kMembershipTimer);
       return;
     }
     if (!joined_) {
       joined_ = true;
-      parts_.network.JoinGroup();
-      parts_.timers.StartTimer(kMembershipTimer, settings_.membership_join_wait);
+      wiring_.network.JoinGroup();
+      wiring_.timers.StartTimer(kMembershipTimer, settings_.membership_join_wait);
       return;
     }
-    parts_.timers.StopTimer(kMembershipTimer);
+    wiring_.timers.StopTimer(kMembershipTimer);
     SendTrigger();
   } else if (id == kTriggerWaitTimer) {
     if (phase_ != Phase::kAwaitingAcknowledgement) {
-      parts_.timers.StopTimer(kTriggerWaitTimer);
+      wiring_.timers.StopTimer(kTriggerWaitTimer);
       return;
     }
     waited_ += settings_.trigger_poll;
     const bool acknowledged = OperationContext::Instance().UpgradeAcknowledged() != 0;
     if (acknowledged || waited_ >= settings_.trigger_wait) {
-      parts_.timers.StopTimer(kTriggerWaitTimer);
+      wiring_.timers.StopTimer(kTriggerWaitTimer);
       AfterTriggerWait(acknowledged);
     }
   }
 }
 
 void CFirmware_Upgrade::SendTrigger() {
-  const DeviceRecord target = parts_.list.Entry(parts_.index);
+  const DeviceRecord target = wiring_.list.Entry(wiring_.index);
   std::array<std::uint8_t, kMaxDatagram> request{};
   TargetedHeader header;
   header.command = CMD_UPGRADE_TRIGGER;
@@ -125,35 +125,35 @@ void CFirmware_Upgrade::SendTrigger() {
   OperationContext::Instance().SetUpgradeAcknowledged(0);
   bool sent;
   if (InMonitorList()) {
-    sent = parts_.network.SendUnicast(datagram, target.ip);
+    sent = wiring_.network.SendUnicast(datagram, target.ip);
   } else {
-    sent = parts_.network.SendBroadcast(datagram) && parts_.network.SendMulticast(datagram);
+    sent = wiring_.network.SendBroadcast(datagram) && wiring_.network.SendMulticast(datagram);
   }
   if (!sent) {
     phase_ = Phase::kReady;
-    parts_.messages.Error(kUpgradeTriggerSendError);
+    wiring_.messages.Error(kUpgradeTriggerSendError);
     return;
   }
   phase_ = Phase::kAwaitingAcknowledgement;
   waited_ = std::chrono::milliseconds(0);
-  parts_.timers.StartTimer(kTriggerWaitTimer, settings_.trigger_poll);
+  wiring_.timers.StartTimer(kTriggerWaitTimer, settings_.trigger_poll);
 }
 
 void CFirmware_Upgrade::AfterTriggerWait(bool acknowledged) {
   phase_ = Phase::kReady;
   if (!acknowledged) {
-    parts_.view.ShowUpgradeState(kTriggerFailed);
+    wiring_.view.ShowUpgradeState(kTriggerFailed);
     return;
   }
   if (transfer_.OpenTftpSocket() == 0) OperationContext::Instance().SetUpgradeAcknowledged(0);
-  if (transfer_.State() != TransferState::kClosed) parts_.view.ShowUpgradeState(kWaitState);
+  if (transfer_.State() != TransferState::kClosed) wiring_.view.ShowUpgradeState(kWaitState);
 }
 
 void CFirmware_Upgrade::OnCancel() {
   if (CurrentPhase() == Phase::kEnded) return;
   phase_ = Phase::kEnded;
-  parts_.timers.StopTimer(kMembershipTimer);
-  parts_.timers.StopTimer(kTriggerWaitTimer);
+  wiring_.timers.StopTimer(kMembershipTimer);
+  wiring_.timers.StopTimer(kTriggerWaitTimer);
   password_.clear();
   transfer_.OnCancel();
 }

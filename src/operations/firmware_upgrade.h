@@ -46,7 +46,7 @@ struct FirmwareUpgradeSettings {
 };
 
 // What the dialog works with. All of it must outlive the dialog logic.
-struct FirmwareUpgradeParts {
+struct FirmwareUpgradeWiring {
   // The target: entry `index` of the table the switch was chosen in (the gate's TargetDevice).
   const DeviceTable& list;
   int index;
@@ -69,7 +69,7 @@ class CFirmware_Upgrade {
     kEnded,
   };
 
-  explicit CFirmware_Upgrade(FirmwareUpgradeParts parts, FirmwareUpgradeSettings settings = {});
+  explicit CFirmware_Upgrade(FirmwareUpgradeWiring wiring, FirmwareUpgradeSettings settings = {});
   CFirmware_Upgrade(const CFirmware_Upgrade&) = delete;
   CFirmware_Upgrade& operator=(const CFirmware_Upgrade&) = delete;
 
@@ -94,9 +94,9 @@ class CFirmware_Upgrade {
  private:
   void SendTrigger();
   void AfterTriggerWait(bool acknowledged);
-  bool InMonitorList() const { return parts_.list.Kind() == TableKind::Monitor; }
+  bool InMonitorList() const { return wiring_.list.Kind() == TableKind::Monitor; }
 
-  FirmwareUpgradeParts parts_;
+  FirmwareUpgradeWiring wiring_;
   FirmwareUpgradeSettings settings_;
   FirmwareTransfer transfer_;
   Phase phase_ = Phase::kReady;

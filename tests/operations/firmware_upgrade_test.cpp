@@ -42,11 +42,11 @@ struct UpgradeHarness : test::MainDialogFixture {
     OperationContext::Instance().SetUpgradeTargetIp(target.ip);
     const DeviceTable& list = in_monitor_list ? dlg.MonitorTable() : dlg.DiscoveryTable();
     upgrade = std::make_unique<CFirmware_Upgrade>(
-        FirmwareUpgradeParts{list, 1, network, transport, timers, messages, file_dialogs, view});
+        FirmwareUpgradeWiring{list, 1, network, transport, timers, messages, file_dialogs, view});
     upgrade->OnInitDialog();
   }
 
-  // The dispatcher's part: the switch acknowledges `delay` after its trigger went out.
+  // In the dispatcher's stead: the switch acknowledges `delay` after its trigger went out.
   void AcknowledgeAfter(Ms delay) {
     network.on_send = [this, delay](const test::FakeUpgradeNetwork::Send&) { ack_at = clock.Now() + delay; };
   }

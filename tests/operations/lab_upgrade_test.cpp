@@ -190,7 +190,7 @@ class LabUpgradeTest : public ::testing::Test, protected test::MainDialogFixture
                                           watch_timers, watch_settings);
     view.on_start_reboot_watch = [this] { watch->WatchReboot(); };
     upgrade = std::make_unique<CFirmware_Upgrade>(
-        FirmwareUpgradeParts{dlg.DiscoveryTable(), 0, *network, transport, dialog_timers, dialog_messages,
+        FirmwareUpgradeWiring{dlg.DiscoveryTable(), 0, *network, transport, dialog_timers, dialog_messages,
                              file_dialogs, view},
         settings);
     upgrade->OnInitDialog();

@@ -71,7 +71,7 @@ TEST_F(RebootWatchTest, ASwitchThatNeverAnswersGets110ProbesThenFailed) {
 }
 
 TEST_F(RebootWatchTest, TheSwitchAnsweringAProbeEndsTheWatchWithSuccess) {
-  // The dispatcher's part: the third probe is answered; the Discovery List fills again.
+  // In the dispatcher's stead: the third probe is answered; the Discovery List fills again.
   network.on_send = [this](const test::FakeUpgradeNetwork::Send& s) {
     if (s.how != "multicast") return;
     AddDiscovered(Switch("0000000000aa", "192.168.0.20"));

@@ -106,7 +106,7 @@ class UpgradeWithSimulatorTest : public ::testing::Test, protected test::MainDia
     ASSERT_EQ(list.Count(), 1);
     ASSERT_EQ(CheckManagerSubnet(list, 0, messages, addresses), 1);
     upgrade = std::make_unique<CFirmware_Upgrade>(
-        FirmwareUpgradeParts{list, 0, network, transport, dialog_timers, dialog_messages, file_dialogs, view});
+        FirmwareUpgradeWiring{list, 0, network, transport, dialog_timers, dialog_messages, file_dialogs, view});
     upgrade->OnInitDialog();
   }
 
