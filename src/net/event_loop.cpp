@@ -44,6 +44,10 @@ void EventLoop::WatchReadable(int fd, std::function<void()> on_readable) {
   watches_.push_back({fd, std::move(on_readable)});
 }
 
+void EventLoop::Unwatch(int fd) {
+  std::erase_if(watches_, [fd](const Watch& w) { return w.fd == fd; });
+}
+
 void EventLoop::UnwatchAll() { watches_.clear(); }
 
 void EventLoop::Quit() {
@@ -97,12 +101,14 @@ bool EventLoop::RunUntil(const std::function<bool()>& done, std::chrono::millise
       std::uint64_t count = 0;
       [[maybe_unused]] auto n = ::read(wake_fd_, &count, sizeof count);
     }
-    for (std::size_t i = 0; i < watched && i < watches_.size(); ++i) {
-      if (fds[i + 1].revents & (POLLIN | POLLERR)) {
-        auto handler = watches_[i].on_readable;  // a handler may change the watch list
-        handler();
-        if (done()) return true;
-      }
+    for (std::size_t i = 1; i < fds.size(); ++i) {
+      if (!(fds[i].revents & (POLLIN | POLLERR))) continue;
+      // A handler may change the watch list: find the descriptor's current watch, if any.
+      const auto w = std::find_if(watches_.begin(), watches_.end(), [&](const Watch& x) { return x.fd == fds[i].fd; });
+      if (w == watches_.end()) continue;
+      auto handler = w->on_readable;
+      handler();
+      if (done()) return true;
     }
   }
 }

@@ -30,6 +30,8 @@ class EventLoop : public IUiThread {
   void Every(std::chrono::milliseconds period, std::function<void()> task);
   // Calls `on_readable` whenever `fd` has data. The descriptor must stay open while watched.
   void WatchReadable(int fd, std::function<void()> on_readable);
+  // Stops watching `fd` (before it is closed: a closed descriptor must not stay in the watch).
+  void Unwatch(int fd);
   void UnwatchAll();
 
   // Runs until `done` returns true (checked after every event) or `timeout` has passed; true

@@ -488,13 +488,17 @@ TEST(SwitchDefinitionTest, ParsesEveryKeyAndRefusesWhatItDoesNotKnow) {
   const auto s = ParseNewSwitch(
       "ip=198.18.0.20, mac=0a0b0c0d0e0f, major=1, minor=0, iface=3, product=X-1, name=a b, location=c,"
       "netmask=255.0.0.0, gateway=198.18.0.1, trap=198.18.0.2, dhcp=none, interval=none, password=p,"
-      "fields=1:2:3:4, unconfigurable, silent=0, lease=198.18.0.30, refresh=fail",
+      "fields=1:2:3:4, unconfigurable, silent=0, lease=198.18.0.30, refresh=fail, reboot=250, comeback=never,"
+      "tftperror=7,"
+      "tftperrortext=Bad image, image=/tmp/x.bin",
       &error);
   ASSERT_TRUE(s) << error;
   EXPECT_EQ(Describe(*s),
             "ip=198.18.0.20,mac=0a:0b:0c:0d:0e:0f,major=1,minor=0,iface=3,product=X-1,name=a b,location=c,"
             "netmask=255.0.0.0,gateway=198.18.0.1,trap=198.18.0.2,dhcp=none,interval=none,password=p,"
-            "fields=1:2:3:4,unconfigurable=1,silent=0,lease=198.18.0.30,refresh=fail");
+            "fields=1:2:3:4,unconfigurable=1,silent=0,lease=198.18.0.30,refresh=fail,reboot=250,"
+            "comeback=never,tftperror=7,"
+            "tftperrortext=Bad image,image=/tmp/x.bin");
   // What Describe writes reads back the same.
   EXPECT_EQ(Describe(*ParseNewSwitch(Describe(*s))), Describe(*s));
 
@@ -513,6 +517,9 @@ TEST(SwitchDefinitionTest, ParsesEveryKeyAndRefusesWhatItDoesNotKnow) {
       {"ip=198.18.0.1,mac=00:00:00:00:00:01,lease=somewhere", "bad value for lease"},
       {"ip=198.18.0.1,mac=00:00:00:00:00:01,refresh=maybe", "bad value for refresh"},
       {"ip=198.18.0.1,mac=00:00:00:00:00:01,colour=red", "unknown key colour"},
+      {"ip=198.18.0.1,mac=00:00:00:00:00:01,reboot=-1", "bad value for reboot"},
+      {"ip=198.18.0.1,mac=00:00:00:00:00:01,comeback=later", "bad value for comeback"},
+      {"ip=198.18.0.1,mac=00:00:00:00:00:01,tftperror=70000", "bad value for tftperror"},
   };
   for (const auto& b : bad) {
     error.clear();

@@ -46,7 +46,7 @@ class SwitchsimProcessTest : public ::testing::Test {
     ASSERT_NE(agent_port, 0);
     ASSERT_TRUE(sim.Start({SWITCHSIM_PATH, "--agent-port", std::to_string(agent_port), "--manager-port",
                            std::to_string(manager->LocalEndpoint()->port), "--manager-id", "01945AE0",
-                           "--no-join", "--manager", "127.0.0.1",
+                           "--no-join", "--manager", "127.0.0.1", "--tftp-port", "0",
                            "--switch", "ip=127.0.0.11,mac=02:00:00:00:00:0b,name=first",
                            "--switch", "ip=127.0.0.12,mac=02:00:00:00:00:0c,iface=1,name=second"}));
     const auto ready = sim.ReadLine();
@@ -139,7 +139,7 @@ TEST(SwitchsimControlSocketTest, TakesCommandsOnTheSocketAndOutlivesItsInput) {
   const std::string path = dir.File("sim.sock");
   test::ChildProcess sim;
   ASSERT_TRUE(sim.Start({SWITCHSIM_PATH, "--agent-port", std::to_string(FreeLoopbackPort()), "--manager-port", "9",
-                         "--manager-id", "01945AE0", "--no-join", "--control", path,
+                         "--manager-id", "01945AE0", "--no-join", "--tftp-port", "0", "--control", path,
                          "--switch", "ip=127.0.0.11,mac=02:00:00:00:00:0b"}));
   ASSERT_TRUE(sim.ReadLine());
   sim.CloseInput();  // with a control socket, the end of the input does not end the simulator

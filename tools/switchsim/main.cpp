@@ -30,7 +30,9 @@ constexpr const char* kUsage =
     "  --switch DEF        one switch: ip=A,mac=M[,iface=N,major=N,minor=N,product=T,name=T,\n"
     "                      location=T,netmask=A,gateway=A,trap=A,dhcp=on|off|none,\n"
     "                      interval=N|none,password=T,fields=HEX|H:H:H:H|none,unconfigurable,silent,\n"
-    "                      lease=A|none,refresh=ok|fail]\n"
+    "                      lease=A|none,refresh=ok|fail,reboot=MS,\n"
+    "                      comeback=normal|unconfigurable|never,tftperror=BLOCK|none,\n"
+    "                      tftperrortext=T,image=PATH]\n"
     "                      lease: the address DHCP hands out; refresh=fail: DHCP refreshes fail\n"
     "  --switches FILE     one DEF per line ('#' starts a comment)\n"
     "  --agent-port N      port to answer on (default: base port + 2 from define.ecf)\n"
@@ -41,12 +43,14 @@ constexpr const char* kUsage =
     "  --no-join           do not join the group\n"
     "  --watch-igmp        count IGMP v1 membership reports (needs privilege)\n"
     "  --control PATH      also read control lines from a UNIX socket at PATH\n"
+    "  --tftp-port N       port of the switches' TFTP server (default 69; 0: none). Answers\n"
+    "                      leave from another port, as the switches' do\n"
     "define.ecf is read from $SWITCHDESK_CONFIG_DIR when a value is not given.\n"
     "       switchsim --send PATH LINE...\n"
     "                      send control lines to a running simulator's control socket and print\n"
     "                      its answers; exit status 1 when one was an error\n"
     "Control: ping | list | add DEF | set IP DEF | silence IP|all | resume IP|all |\n"
-    "         trap IP TEXT | traps N IP TEXT | raw IP HEX | igmp | quit\n";
+    "         trap IP TEXT | traps N IP TEXT | raw IP HEX | image IP | igmp | quit\n";
 
 class StderrMessages : public sd::IMessages {
  public:
@@ -81,6 +85,7 @@ struct Options {
   bool join = true;
   bool watch_igmp = false;
   std::string control_path;
+  std::optional<std::uint16_t> tftp_port;  // nothing: 69, when it can be had
 };
 
 bool ReadDefinitionFile(const std::string& path, std::vector<std::string>& definitions) {
@@ -140,6 +145,12 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
       o.join = false;
     } else if (arg == "--watch-igmp") {
       o.watch_igmp = true;
+    } else if (arg == "--tftp-port") {
+      const auto v = value();
+      if (!v) return std::nullopt;
+      const long n = std::strtol(v->c_str(), nullptr, 10);
+      if (n < 0 || n > 65535 || v->find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+      o.tftp_port = static_cast<std::uint16_t>(n);
     } else if (arg == "--control") {
       const auto v = value();
       if (!v) return std::nullopt;
@@ -178,13 +189,49 @@ int OpenControlSocket(const std::string& path) {
   return fd;
 }
 
+// The switches' TFTP server: requests and data arrive on the TFTP port at a switch's address;
+// answers leave from a second socket on a port of the system's choosing, from that address.
+struct TftpSockets {
+  std::optional<sd::UdpSocket> server;
+  std::optional<sd::UdpSocket> reply;
+};
+
+// Opens the TFTP sockets. An explicit port must be had; the default 69 is given up with a
+// warning when it cannot (another server, or no privilege).
+bool OpenTftpSockets(const Options& o, TftpSockets& t) {
+  const std::uint16_t port = o.tftp_port.value_or(69);
+  if (port == 0) return true;
+  auto server = sd::UdpSocket::Open();
+  auto reply = sd::UdpSocket::Open();
+  const bool ok = server && reply && server->EnablePacketInfo() && server->SetReceiveBufferSize(1 << 20) &&
+                  server->Bind(port) && reply->EnablePacketInfo() && reply->Bind(0);
+  if (!ok) {
+    std::fprintf(stderr, "switchsim: cannot open the TFTP port %u: %s\n", port, std::strerror(errno));
+    return !o.tftp_port.has_value();
+  }
+  server->SetNonBlocking(false);
+  reply->SetNonBlocking(false);
+  t.server = std::move(server);
+  t.reply = std::move(reply);
+  return true;
+}
+
 class Program {
  public:
-  Program(Simulator& sim, sd::UdpSocket& udp) : sim_(sim), udp_(udp) {}
+  Program(Simulator& sim, sd::UdpSocket& udp, TftpSockets& tftp) : sim_(sim), udp_(udp), tftp_(tftp) {}
 
-  void Send(const std::vector<sd::sim::Outgoing>& sends) {
+  void Send(const std::vector<sd::sim::Outgoing>& sends) { SendThrough(udp_, sends); }
+
+  void OnTftpDatagram() {
+    const auto r = tftp_.server->Receive(buffer_);
+    if (!r) return;
+    SendThrough(*tftp_.reply,
+                sim_.HandleTftpDatagram(std::span(buffer_.data(), r->size), r->source, r->destination.value_or(0)));
+  }
+
+  void SendThrough(sd::UdpSocket& socket, const std::vector<sd::sim::Outgoing>& sends) {
     for (const auto& o : sends) {
-      if (!udp_.SendFrom(o.bytes, o.to, o.source)) {
+      if (!socket.SendFrom(o.bytes, o.to, o.source)) {
         std::fprintf(stderr, "switchsim: send from %s to %s:%u failed: %s\n", sd::Ipv4ToText(o.source).c_str(),
                      sd::Ipv4ToText(o.to.address).c_str(), o.to.port, std::strerror(errno));
       }
@@ -224,6 +271,7 @@ class Program {
  private:
   Simulator& sim_;
   sd::UdpSocket& udp_;
+  TftpSockets& tftp_;
   std::array<std::uint8_t, sd::kMaxDatagram> buffer_{};
 };
 
@@ -335,7 +383,10 @@ int main(int argc, char** argv) {
     }
   }
 
-  Program program(sim, *udp);
+  TftpSockets tftp;
+  if (!OpenTftpSockets(*options, tftp)) return 1;
+
+  Program program(sim, *udp, tftp);
   std::vector<ControlPeer> peers;
   peers.push_back({STDIN_FILENO, STDOUT_FILENO, {}});
   WriteAll(STDOUT_FILENO, "ready agent_port=" + std::to_string(*options->agent_port) +
@@ -347,19 +398,22 @@ int main(int argc, char** argv) {
     fds.push_back({udp->Fd(), POLLIN, 0});
     fds.push_back({igmp ? igmp->Fd() : -1, POLLIN, 0});
     fds.push_back({control_listener, POLLIN, 0});
+    fds.push_back({tftp.server ? tftp.server->Fd() : -1, POLLIN, 0});
     for (const auto& p : peers) fds.push_back({p.in, POLLIN, 0});
     if (::poll(fds.data(), fds.size(), -1) < 0) {
       if (errno == EINTR) continue;
       break;
     }
     if (fds[0].revents & POLLIN) program.OnDatagram();
+    if (tftp.server && (fds[3].revents & POLLIN)) program.OnTftpDatagram();
     if (igmp && (fds[1].revents & POLLIN)) {
       if (const auto r = igmp->Receive(igmp_buffer)) sim.NoteIgmpPacket(std::span(igmp_buffer.data(), r->size));
     }
     // Only the peers that were polled have an entry in fds; a new connection waits for the
     // next round.
-    for (std::size_t i = fds.size() - 3; i-- > 0;) {
-      if (!(fds[3 + i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+    constexpr std::size_t kFirstPeer = 4;
+    for (std::size_t i = fds.size() - kFirstPeer; i-- > 0;) {
+      if (!(fds[kFirstPeer + i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       if (program.OnControl(peers[i])) continue;
       if (peers[i].in == STDIN_FILENO) {
         // Without a control socket the end of standard input ends the simulator.

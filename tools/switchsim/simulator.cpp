@@ -1,9 +1,11 @@
 #include "tools/switchsim/simulator.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 
 #include "net/igmp.h"
 #include "protocol/byte_io.h"
@@ -90,6 +92,25 @@ std::optional<bool> Flag(std::string_view value) {
 }
 
 bool IsMulticast(std::uint32_t address) { return (address >> 28) == 0xE; }
+
+const char* ComebackText(SimSwitch::Comeback c) {
+  switch (c) {
+    case SimSwitch::Comeback::kNormal: return "normal";
+    case SimSwitch::Comeback::kUnconfigurable: return "unconfigurable";
+    case SimSwitch::Comeback::kNever: return "never";
+  }
+  return "normal";
+}
+
+// A zero-terminated text of a TFTP request; nothing when the terminator is missing.
+std::optional<std::string> CString(ByteReader& in) {
+  std::string text;
+  while (const auto c = in.U8()) {
+    if (*c == 0) return text;
+    text.push_back(static_cast<char>(*c));
+  }
+  return std::nullopt;
+}
 
 // ---- TLVs ----
 
@@ -282,6 +303,22 @@ std::optional<SimSwitch> ParseSwitchDefinition(std::string_view definition, cons
       if (value == "ok") s.dhcp_refresh_fails = false;
       else if (value == "fail") s.dhcp_refresh_fails = true;
       else ok = false;
+    } else if (key == "reboot") {
+      const auto v = Number<int>(value);
+      if ((ok = v && *v >= 0)) s.reboot_ms = *v;
+    } else if (key == "comeback") {
+      if (value == "normal") s.comeback = SimSwitch::Comeback::kNormal;
+      else if (value == "unconfigurable") s.comeback = SimSwitch::Comeback::kUnconfigurable;
+      else if (value == "never") s.comeback = SimSwitch::Comeback::kNever;
+      else ok = false;
+    } else if (key == "tftperror") {
+      if (value == "none") s.tftp_error_block.reset();
+      else if (const auto v = Number<std::uint16_t>(value)) s.tftp_error_block = *v;
+      else ok = false;
+    } else if (key == "tftperrortext") {
+      s.tftp_error_text = value;
+    } else if (key == "image") {
+      s.image_path = value;
     } else if (key == "unconfigurable" || key == "silent") {
       const auto f = Flag(value);
       if ((ok = f.has_value())) (key == "silent" ? s.silent : s.unconfigurable) = *f;
@@ -326,7 +363,10 @@ std::string Describe(const SimSwitch& s) {
          ",interval=" + (s.group_interval ? std::to_string(*s.group_interval) : "none") +
          ",password=" + s.password + ",fields=" + mask + ",unconfigurable=" + (s.unconfigurable ? "1" : "0") +
          ",silent=" + (s.silent ? "1" : "0") + ",lease=" + (s.lease ? Ipv4ToText(*s.lease) : "none") +
-         ",refresh=" + (s.dhcp_refresh_fails ? "fail" : "ok");
+         ",refresh=" + (s.dhcp_refresh_fails ? "fail" : "ok") + ",reboot=" + std::to_string(s.reboot_ms) +
+         ",comeback=" + ComebackText(s.comeback) +
+         ",tftperror=" + (s.tftp_error_block ? std::to_string(*s.tftp_error_block) : "none") +
+         ",tftperrortext=" + s.tftp_error_text + ",image=" + s.image_path;
 }
 
 std::vector<std::uint8_t> DeviceTlvs(const SimSwitch& s) {
@@ -410,7 +450,7 @@ SimSwitch* Simulator::FindByIp(std::uint32_t ip) {
 }
 
 std::optional<Outgoing> Simulator::Answer(SimSwitch& s, const RequestView& r, Endpoint source) {
-  if (s.silent) return std::nullopt;
+  if (s.silent || Rebooting(s.ip)) return std::nullopt;
   const bool mine = r.destination == s.ip;
   const std::uint32_t from = s.ip;  // a reply leaves from the address the request reached
   auto reply = [&](std::uint16_t command, std::uint16_t result, std::uint16_t sequence, bool header_only) {
@@ -435,6 +475,16 @@ std::optional<Outgoing> Simulator::Answer(SimSwitch& s, const RequestView& r, En
           !fields ? RESULT_PARAMETERS : IsDhcpRefresh(r.header) ? ApplyDhcpRefresh(s, *fields) : ApplySet(s, *fields);
       return reply(command, result, r.header.sequence, false);
     }
+    case CMD_UPGRADE_TRIGGER: {
+      // A switch that needs firmware takes an upgrade too.
+      if (r.header.mac != s.mac || !(r.to_all || mine)) return std::nullopt;
+      const auto fields = ParseSetTlvs(r.payload);
+      std::uint16_t result = RESULT_OK;
+      if (!fields) result = RESULT_PARAMETERS;
+      else if (!s.password.empty() && fields->password != s.password) result = RESULT_PASSWORD;
+      if (result == RESULT_OK) upgrade_armed_[s.ip] = true;
+      return reply(CMD_UPGRADE_TRIGGER_REPLY, result, r.header.sequence, false);
+    }
     default:
       return std::nullopt;
   }
@@ -454,6 +504,152 @@ std::vector<Outgoing> Simulator::HandleDatagram(std::span<const std::uint8_t> da
     if (auto o = Answer(s, r, source)) out.push_back(std::move(*o));
   }
   return out;
+}
+
+std::uint64_t Fnv1a64(std::span<const std::uint8_t> bytes) {
+  std::uint64_t h = 0xcbf29ce484222325ull;
+  for (std::uint8_t b : bytes) {
+    h ^= b;
+    h *= 0x100000001b3ull;
+  }
+  return h;
+}
+
+bool Simulator::Rebooting(std::uint32_t ip) {
+  const auto it = rebooting_until_.find(ip);
+  if (it == rebooting_until_.end()) return false;
+  if (clock_() < it->second) return true;
+  rebooting_until_.erase(it);
+  // Back from the reboot: what the new firmware makes of the switch.
+  if (SimSwitch* s = FindByIp(ip); s && s->comeback == SimSwitch::Comeback::kUnconfigurable) s->unconfigurable = true;
+  return false;
+}
+
+const ReceivedImage* Simulator::Image(std::uint32_t ip) const {
+  const auto it = images_.find(ip);
+  return it == images_.end() ? nullptr : &it->second;
+}
+
+std::vector<std::uint8_t> Simulator::TftpErrorPacket(std::uint16_t code, std::string_view text) const {
+  std::vector<std::uint8_t> d(4);
+  PutU16(d.data(), kSimTftpError);
+  PutU16(d.data() + 2, code);
+  d.insert(d.end(), text.begin(), text.end());
+  d.push_back(0);
+  return d;
+}
+
+void Simulator::CompleteImage(SimSwitch& s) {
+  ReceivedImage& image = images_[s.ip];
+  image.complete = true;
+  upgrade_armed_[s.ip] = false;
+  if (!s.image_path.empty()) {
+    const std::string part = s.image_path + ".part";
+    {
+      std::ofstream out(part, std::ios::binary | std::ios::trunc);
+      out.write(reinterpret_cast<const char*>(image.bytes.data()), static_cast<std::streamsize>(image.bytes.size()));
+    }
+    std::rename(part.c_str(), s.image_path.c_str());
+  }
+  rebooting_until_[s.ip] = s.comeback == SimSwitch::Comeback::kNever
+                               ? Clock::time_point::max()
+                               : clock_() + std::chrono::milliseconds(s.reboot_ms);
+}
+
+std::vector<Outgoing> Simulator::HandleTftpDatagram(std::span<const std::uint8_t> datagram, Endpoint source,
+                                                    std::uint32_t destination) {
+  std::vector<Outgoing> out;
+  SimSwitch* s = FindByIp(destination);
+  if (s == nullptr || s->silent) return out;
+  auto send = [&](std::vector<std::uint8_t> bytes) { out.push_back({s->ip, source, std::move(bytes)}); };
+  auto ack = [&](std::uint16_t block) {
+    std::vector<std::uint8_t> d(4);
+    PutU16(d.data(), kSimTftpAck);
+    PutU16(d.data() + 2, block);
+    send(std::move(d));
+  };
+  auto fail = [&](std::uint16_t code, std::string_view text) {
+    send(TftpErrorPacket(code, text));
+    tftp_sessions_.erase(s->ip);
+    upgrade_armed_[s->ip] = false;
+  };
+
+  ByteReader in(datagram);
+  const auto opcode = in.U16();
+  if (!opcode) return out;
+  const auto session = tftp_sessions_.find(s->ip);
+  switch (*opcode) {
+    case kSimTftpWrq: {
+      if (Rebooting(s->ip)) return out;
+      const auto file_name = CString(in);
+      const auto mode = file_name ? CString(in) : std::nullopt;
+      if (!mode) {
+        send(TftpErrorPacket(4, "Illegal TFTP operation"));
+        return out;
+      }
+      // A repeated request of the transfer just started: its acknowledgement was lost.
+      if (session != tftp_sessions_.end() && session->second.client == source && session->second.next_block == 1 &&
+          !session->second.complete) {
+        ack(0);
+        return out;
+      }
+      std::string lower = *mode;
+      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (!upgrade_armed_[s->ip]) {
+        send(TftpErrorPacket(2, "Upgrade not triggered"));
+      } else if (lower != "octet") {
+        send(TftpErrorPacket(0, "Only octet mode"));
+      } else if (s->tftp_error_block == 0) {
+        fail(0, s->tftp_error_text);
+      } else {
+        tftp_sessions_[s->ip] = TftpSession{source, 1, false};
+        images_[s->ip] = ReceivedImage{*file_name, {}, false};
+        ack(0);
+      }
+      return out;
+    }
+    case kSimTftpData: {
+      const auto block = in.U16();
+      if (!block || session == tftp_sessions_.end()) return out;
+      TftpSession& t = session->second;
+      if (source != t.client) {
+        send(TftpErrorPacket(5, "Unknown transfer ID"));
+        return out;
+      }
+      const auto payload = *in.Bytes(in.Remaining());
+      if (payload.size() > kSimTftpBlock) {
+        fail(4, "Illegal TFTP operation");
+        return out;
+      }
+      if (*block == static_cast<std::uint16_t>(t.next_block - 1)) {
+        ack(*block);  // a repeat: our acknowledgement was lost (the last one, too, while rebooting)
+        return out;
+      }
+      if (*block != t.next_block || t.complete) return out;
+      if (s->tftp_error_block == *block) {
+        fail(0, s->tftp_error_text);
+        return out;
+      }
+      ReceivedImage& image = images_[s->ip];
+      if (image.bytes.size() + payload.size() > kSimMaxImage) {
+        fail(3, "Disk full or allocation exceeded");
+        return out;
+      }
+      image.bytes.insert(image.bytes.end(), payload.begin(), payload.end());
+      ack(*block);
+      ++t.next_block;
+      if (payload.size() < kSimTftpBlock) {
+        t.complete = true;
+        CompleteImage(*s);
+      }
+      return out;
+    }
+    case kSimTftpError:
+      if (session != tftp_sessions_.end() && session->second.client == source) tftp_sessions_.erase(session);
+      return out;
+    default:
+      return out;
+  }
 }
 
 Endpoint Simulator::TrapDestination(const SimSwitch& s) const {
@@ -492,6 +688,18 @@ ControlOutcome Simulator::Control(std::string_view line) {
   }
   if (command == "list") {
     for (const auto& s : switches_) out.lines.push_back(Describe(s));
+    return done();
+  }
+  if (command == "image") {
+    const auto ip = TextToIpv4(NextWord(rest));
+    if (!ip || !FindByIp(*ip)) return done("error unknown switch");
+    const ReceivedImage* image = Image(*ip);
+    if (!image) return done("error no image received");
+    char hash[17];
+    std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(Fnv1a64(image->bytes)));
+    out.lines.push_back("image " + Ipv4ToText(*ip) + " size=" + std::to_string(image->bytes.size()) +
+                        " fnv1a64=" + hash + " complete=" + (image->complete ? "1" : "0") +
+                        " rebooting=" + (Rebooting(*ip) ? "1" : "0") + " file=" + image->file_name);
     return done();
   }
   if (command == "igmp") {

@@ -1,0 +1,108 @@
+#pragma once
+// The Firmware Upgrade dialog without a toolkit. The window (or the terminal program) shows the
+// boxes and forwards its events here: "Browse", "Start" with the typed password and path, the
+// ticks of the dialog's timers, a readable TFTP socket and "Cancel" (or the close box).
+//
+// "Start" checks the password and the file, renews the multicast membership, sends the upgrade
+// trigger (unicast to a Monitor List switch, broadcast and then multicast to a Discovery List
+// switch), waits up to 2 s for the reply dispatcher to see the switch's acknowledgement in the
+// operation context, and then runs the TFTP transfer. Every wait is a timer tick: the dialog and
+// the main window stay live, and the dispatcher keeps filing replies meanwhile on the same thread.
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/file_dialogs.h"
+#include "common/messages.h"
+#include "devices/device_table.h"
+#include "operations/firmware_transfer.h"
+#include "operations/firmware_upgrade_view.h"
+#include "operations/tftp_transport.h"
+#include "operations/timer_host.h"
+#include "operations/upgrade_network.h"
+
+namespace sd {
+
+inline constexpr std::string_view kPasswordLengthError = "Password must be 1-20 characters long.";
+inline constexpr std::string_view kFirmwareFileNotFound = "Firmware file not found";
+inline constexpr std::string_view kUpgradeTriggerSendError = "Upgrade trigger send error";
+inline constexpr std::string_view kTriggerFailed = "Trigger failed";
+inline constexpr std::string_view kWaitState = "Wait....";
+inline constexpr std::size_t kMaxUpgradePasswordLength = 20;
+
+// The dialog's own timers, beside the transfer's (1 to 3).
+inline constexpr int kMembershipTimer = 4;
+inline constexpr int kTriggerWaitTimer = 5;
+
+struct FirmwareUpgradeSettings {
+  std::chrono::milliseconds membership_leave_wait{200};
+  std::chrono::milliseconds membership_join_wait{300};
+  // The acknowledgement is looked for at every poll and waited for at most trigger_wait.
+  std::chrono::milliseconds trigger_wait{2000};
+  std::chrono::milliseconds trigger_poll{100};
+  TftpSettings tftp;
+};
+
+// What the dialog works with. All of it must outlive the dialog logic.
+struct FirmwareUpgradeWiring {
+  // The target: entry `index` of the table the switch was chosen in (the gate's TargetDevice).
+  const DeviceTable& list;
+  int index;
+  IUpgradeNetwork& network;
+  ITftpTransport& transport;
+  // Delivers the ticks of timers 1 to 5 to OnTimer.
+  ITimerHost& timers;
+  // Message boxes owned by the dialog.
+  IMessages& messages;
+  IFileDialogs& file_dialogs;
+  IFirmwareUpgradeView& view;
+};
+
+class CFirmware_Upgrade {
+ public:
+  enum class Phase {
+    kReady,                    // "Start" may be pressed (the transfer may still be busy)
+    kRenewingMembership,       // leave, 200 ms, join, 300 ms
+    kAwaitingAcknowledgement,  // the trigger went out; up to 2 s
+    kEnded,
+  };
+
+  explicit CFirmware_Upgrade(FirmwareUpgradeWiring wiring, FirmwareUpgradeSettings settings = {});
+  CFirmware_Upgrade(const CFirmware_Upgrade&) = delete;
+  CFirmware_Upgrade& operator=(const CFirmware_Upgrade&) = delete;
+
+  // Fills the Device IP, Device MAC and Firmware Path boxes from the operation context.
+  void OnInitDialog();
+  // The open dialog for "*.hex" files; the chosen path (empty when cancelled) becomes the
+  // operation context's path and the box's text. A path over 127 characters is refused.
+  void OnBrowse();
+  // The texts of the Password and Firmware Path boxes. Ignored while an upgrade is under way.
+  void OnStart(std::string_view password, std::string_view firmware_path);
+  void OnTimer(int id);
+  void OnTftpReceive() { transfer_.OnTftpReceive(); }
+  // "Cancel" and the close box, at any time: the switch is not told.
+  void OnCancel();
+
+  Phase CurrentPhase() const;
+  // True from "Start" until the transfer has ended or failed.
+  bool Busy() const;
+  FirmwareTransfer& Transfer() { return transfer_; }
+  const FirmwareTransfer& Transfer() const { return transfer_; }
+
+ private:
+  void SendTrigger();
+  void AfterTriggerWait(bool acknowledged);
+  bool InMonitorList() const { return wiring_.list.Kind() == TableKind::Monitor; }
+
+  FirmwareUpgradeWiring wiring_;
+  FirmwareUpgradeSettings settings_;
+  FirmwareTransfer transfer_;
+  Phase phase_ = Phase::kReady;
+  bool joined_ = false;  // the renewal's second step has run
+  std::string password_;
+  std::chrono::milliseconds waited_{0};
+};
+
+}  // namespace sd
