@@ -63,6 +63,7 @@ std::optional<ReceivedDatagram> ReceiveOne(int fd, std::span<std::uint8_t, kMaxD
   ReceivedDatagram r;
   r.size = static_cast<std::size_t>(n);
   r.source = FromSockaddr(from);
+  r.truncated = (msg.msg_flags & MSG_TRUNC) != 0;
   for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
     if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
       in_pktinfo info;

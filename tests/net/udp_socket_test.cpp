@@ -71,6 +71,14 @@ TEST(UdpSocketTest, ALongerDatagramIsCutToTheBuffer) {
   const auto r = ReceiveWithin(receiver, buffer);
   ASSERT_TRUE(r);
   EXPECT_EQ(r->size, kMaxDatagram);
+  EXPECT_TRUE(r->truncated);
+
+  // A datagram of exactly the buffer's size is whole.
+  ASSERT_TRUE(sender.SendTo(Bytes(kMaxDatagram, 0x5A), *receiver.LocalEndpoint()));
+  const auto whole = ReceiveWithin(receiver, buffer);
+  ASSERT_TRUE(whole);
+  EXPECT_EQ(whole->size, kMaxDatagram);
+  EXPECT_FALSE(whole->truncated);
 }
 
 TEST(UdpSocketTest, PacketInformationGivesTheDestinationAndChoosesTheSource) {
