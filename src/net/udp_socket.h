@@ -71,7 +71,11 @@ class UdpSocket {
   bool SetBroadcast(bool on);
   bool SetReuseAddress(bool on);
   bool SetNonBlocking(bool on);
+  // Asks for room for `bytes` of waiting datagrams. Without the network administration
+  // privilege the system may give less (its limit for ordinary processes).
   bool SetReceiveBufferSize(int bytes);
+  // The room the system gave, in its own accounting (which counts each datagram's overhead).
+  int ReceiveBufferSize() const;
   // Group membership on the default interface (interface address 0.0.0.0).
   bool JoinGroup(std::uint32_t group);
   bool LeaveGroup(std::uint32_t group);
