@@ -99,6 +99,14 @@ int AppendToEventLog(std::span<const std::uint8_t> bytes, IMessages& messages) {
   return ok ? 0 : -1;
 }
 
+void ClearEventLog() {
+  const std::string path = EventLogPath();
+  std::lock_guard lock(AppendMutex());
+  ::unlink(path.c_str());
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd >= 0) ::close(fd);
+}
+
 int AppendToEventLog(std::string_view text, IMessages& messages) {
   return AppendToEventLog(
       std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),

@@ -44,4 +44,8 @@ std::string EventLogPath();
 int AppendToEventLog(std::span<const std::uint8_t> bytes, IMessages& messages);
 int AppendToEventLog(std::string_view text, IMessages& messages);
 
+// "Clear log": deletes syslog.log and creates it again empty, between two appends. Nothing is
+// asked or reported; a file that cannot be made stays as it is.
+void ClearEventLog();
+
 }  // namespace sd

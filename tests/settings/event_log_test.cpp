@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 #include <sstream>
 #include <string>
@@ -97,6 +98,29 @@ TEST_F(EventLogTest, AFileThatCannotBeOpenedIsReportedAndTheCallerGoesOn) {
   EXPECT_EQ(AppendToEventLog("line\r\n", messages), -1);
   EXPECT_EQ(messages.shown, (std::vector<test::ShownMessage>{
                                 {"Syslog.log does not exist.", "Error", MessageIcon::Error}}));
+}
+
+TEST_F(EventLogTest, ClearLeavesAnEmptyFileThatLaterAppendsStartAgain) {
+  for (bool existed : {true, false}) {
+    SCOPED_TRACE(existed);
+    std::filesystem::remove(dir.File("syslog.log"));
+    if (existed) {
+      ASSERT_EQ(AppendToEventLog("06/01/2007 14:03:09 10.0.0.5 Not alive \r\n", messages), 0);
+    }
+    ClearEventLog();
+    ASSERT_TRUE(std::filesystem::exists(dir.File("syslog.log")));
+    EXPECT_EQ(Contents(), "");
+    EXPECT_EQ(AppendToEventLog("next\r\n", messages), 0);
+    EXPECT_EQ(Contents(), "next\r\n");
+  }
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(EventLogTest, ClearInAFolderThatCannotHoldTheFileChangesNothingAndSaysNothing) {
+  ::setenv("SWITCHDESK_CONFIG_DIR", (dir.Path() + "/missing-folder").c_str(), 1);
+  ClearEventLog();
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/missing-folder"));
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(EventLogTest, AppendsFromManyThreadsNeverCollide) {

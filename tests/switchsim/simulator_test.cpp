@@ -6,6 +6,7 @@
 #include <random>
 
 #include "net/igmp.h"
+#include "operations/set_requests.h"
 #include "protocol/device_record.h"
 #include "protocol/ipv4.h"
 #include "protocol/packet_header.h"
@@ -314,6 +315,67 @@ TEST_F(SimulatorTest, SwitchingDhcpOnKeepsTheLeaseAddressesAndOffTakesTheTypedOn
   EXPECT_STREQ(after.subnet_mask_text, "255.255.0.0");
 }
 
+// A DHCP refresh as the manager sends it to the switch at `ip`, chosen in the Monitor List.
+Bytes DhcpRefresh(const DeviceRecord& entry, const char* password) {
+  DeviceRecord working = entry;
+  SetText(working.password, password);
+  const RequestDatagram d = BuildDhcpRefreshRequest(working, 1);
+  return {d.Bytes().begin(), d.Bytes().end()};
+}
+
+TEST_F(SimulatorTest, ADhcpRefreshRenewsTheLeaseAndMovesToItsAddress) {
+  ASSERT_EQ(sim.Control("set 198.18.0.13 dhcp=on,lease=198.18.0.50,password=pw").lines.back(), "ok");
+  const DeviceRecord entry = Discover("198.18.0.13");
+  const Bytes request = DhcpRefresh(entry, "pw");
+  ASSERT_TRUE(IsDhcpRefresh(*ParseHeader(request)));
+  const auto replies = sim.HandleDatagram(request, kRequester, Ip("198.18.0.13"));
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0].source, Ip("198.18.0.13"));
+  const auto h = *ParseHeader(replies[0].bytes);
+  EXPECT_EQ(h.command, CMD_SET_UNICAST_REPLY);
+  EXPECT_EQ(h.ResultCode(), RESULT_OK);
+  const DeviceRecord after = Decoded(replies[0]);
+  EXPECT_STREQ(after.ip_text, "198.18.0.50");
+  EXPECT_EQ(after.dhcp, DHCP_ON);
+  // Its other settings stay; the zero addresses of the request are not taken.
+  EXPECT_STREQ(after.subnet_mask_text, "255.255.255.0");
+  EXPECT_STREQ(after.system_name, entry.system_name);
+  EXPECT_EQ(sim.HandleDatagram(Request(CMD_POLL), kRequester, Ip("198.18.0.50")).size(), 1u);
+}
+
+TEST_F(SimulatorTest, AFailingDhcpRefreshAnswersResultSixWithTheSwitchsInformation) {
+  ASSERT_EQ(sim.Control("set 198.18.0.13 dhcp=on,lease=198.18.0.50,refresh=fail,password=pw").lines.back(), "ok");
+  const DeviceRecord entry = Discover("198.18.0.13");
+  auto replies = sim.HandleDatagram(DhcpRefresh(entry, "pw"), kRequester, Ip("198.18.0.13"));
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(ParseHeader(replies[0].bytes)->ResultCode(), RESULT_DHCP_REFRESH_FAIL);
+  const DeviceRecord after = Decoded(replies[0]);
+  EXPECT_STREQ(after.ip_text, "198.18.0.13");
+  EXPECT_STREQ(after.product_name, "SIM-24P");
+  // A wrong password is reported before anything else.
+  replies = sim.HandleDatagram(DhcpRefresh(entry, "guess"), kRequester, Ip("198.18.0.13"));
+  EXPECT_EQ(ParseHeader(replies[0].bytes)->ResultCode(), RESULT_PASSWORD);
+  // A configuration is no refresh: it succeeds.
+  DeviceRecord r = entry;
+  SetText(r.password, "pw");
+  SetText(r.location, "moved");
+  replies = sim.HandleDatagram(SetRequest(CMD_SET_UNICAST, r, 0), kRequester, Ip("198.18.0.13"));
+  EXPECT_EQ(ParseHeader(replies[0].bytes)->ResultCode(), RESULT_OK);
+  EXPECT_EQ(sim.FindByIp(Ip("198.18.0.13"))->location, "moved");
+}
+
+TEST_F(SimulatorTest, SwitchingDhcpOnMovesToTheLeaseWhenTheServerHasOne) {
+  ASSERT_EQ(sim.Control("set 198.18.0.13 dhcp=off,lease=198.18.0.60").lines.back(), "ok");
+  DeviceRecord r = Discover("198.18.0.13");
+  SetText(r.password, "admin");
+  r.dhcp = DHCP_ON;
+  const auto replies = sim.HandleDatagram(SetRequest(CMD_SET, r, 0, false, DHCP_MODE_ON), kRequester, kGroup);
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0].source, Ip("198.18.0.13"));
+  EXPECT_STREQ(Decoded(replies[0]).ip_text, "198.18.0.60");
+  EXPECT_EQ(Decoded(replies[0]).dhcp, DHCP_ON);
+}
+
 TEST_F(SimulatorTest, OnlyTheFieldsTheMaskAllowsChange) {
   // Types 2 (system name) and 9 (password) only.
   ASSERT_EQ(sim.Control("set 198.18.0.13 fields=102,password=pw").lines.back(), "ok");
@@ -431,13 +493,13 @@ TEST(SwitchDefinitionTest, ParsesEveryKeyAndRefusesWhatItDoesNotKnow) {
   const auto s = ParseNewSwitch(
       "ip=198.18.0.20, mac=0a0b0c0d0e0f, major=1, minor=0, iface=3, product=X-1, name=a b, location=c,"
       "netmask=255.0.0.0, gateway=198.18.0.1, trap=198.18.0.2, dhcp=none, interval=none, password=p,"
-      "fields=1:2:3:4, unconfigurable, silent=0",
+      "fields=1:2:3:4, unconfigurable, silent=0, lease=198.18.0.30, refresh=fail",
       &error);
   ASSERT_TRUE(s) << error;
   EXPECT_EQ(Describe(*s),
             "ip=198.18.0.20,mac=0a:0b:0c:0d:0e:0f,major=1,minor=0,iface=3,product=X-1,name=a b,location=c,"
             "netmask=255.0.0.0,gateway=198.18.0.1,trap=198.18.0.2,dhcp=none,interval=none,password=p,"
-            "fields=1:2:3:4,unconfigurable=1,silent=0");
+            "fields=1:2:3:4,unconfigurable=1,silent=0,lease=198.18.0.30,refresh=fail");
   // What Describe writes reads back the same.
   EXPECT_EQ(Describe(*ParseNewSwitch(Describe(*s))), Describe(*s));
 
@@ -453,6 +515,8 @@ TEST(SwitchDefinitionTest, ParsesEveryKeyAndRefusesWhatItDoesNotKnow) {
       {"ip=198.18.0.1,mac=00:00:00:00:00:01,iface=x", "bad value for iface"},
       {"ip=198.18.0.1,mac=00:00:00:00:00:01,fields=1:2", "bad value for fields"},
       {"ip=198.18.0.1,mac=00:00:00:00:00:01,dhcp=maybe", "bad value for dhcp"},
+      {"ip=198.18.0.1,mac=00:00:00:00:00:01,lease=somewhere", "bad value for lease"},
+      {"ip=198.18.0.1,mac=00:00:00:00:00:01,refresh=maybe", "bad value for refresh"},
       {"ip=198.18.0.1,mac=00:00:00:00:00:01,colour=red", "unknown key colour"},
   };
   for (const auto& b : bad) {

@@ -173,10 +173,12 @@ std::uint16_t ApplySet(SimSwitch& s, const SetFields& f) {
   const auto mask = s.EffectiveFieldMask();
   auto allowed = [&](std::uint16_t type) { return Allows(mask, type); };
 
+  const bool had_dhcp = s.dhcp && *s.dhcp == 1;
   if (f.dhcp && allowed(TLV_DHCP)) s.dhcp = static_cast<std::uint16_t>(*f.dhcp != 0 ? 1 : 0);
   // With DHCP on the addresses come from the DHCP server: the 0.0.0.0 a manager sends then
-  // leaves the current ones (the simulated server hands out the same lease again).
+  // leaves the current ones, or the switch moves to the lease the simulated server has for it.
   const bool from_dhcp = s.dhcp && *s.dhcp == 1;
+  if (from_dhcp && !had_dhcp && s.lease) s.ip = *s.lease;
   auto take_address = [&](const std::optional<std::uint32_t>& v, std::uint16_t type, std::uint32_t& field) {
     if (!v || !allowed(type)) return;
     if (*v == 0 && (from_dhcp || type == TLV_IP_ADDRESS)) return;
@@ -194,7 +196,21 @@ std::uint16_t ApplySet(SimSwitch& s, const SetFields& f) {
   return RESULT_OK;
 }
 
+// A DHCP refresh: the switch renews its lease (and uses DHCP from then on) unless no server
+// answers. Names, addresses and passwords in the request are not applied.
+std::uint16_t ApplyDhcpRefresh(SimSwitch& s, const SetFields& f) {
+  if (!s.password.empty() && f.password != s.password) return RESULT_PASSWORD;
+  if (s.dhcp_refresh_fails) return RESULT_DHCP_REFRESH_FAIL;
+  s.dhcp = 1;
+  if (s.lease) s.ip = *s.lease;
+  return RESULT_OK;
+}
+
 }  // namespace
+
+bool IsDhcpRefresh(const PacketHeader& h) {
+  return (h.command == CMD_SET || h.command == CMD_SET_UNICAST) && h.version_minor == 1 && h.interface_version == 3;
+}
 
 std::array<std::uint32_t, 4> SimSwitch::EffectiveFieldMask() const {
   return field_mask.value_or(DefaultFieldMask(interface_version));
@@ -258,6 +274,17 @@ std::optional<SimSwitch> ParseSwitchDefinition(std::string_view definition, cons
         }
         if (ok) s.field_mask = mask;
       }
+    } else if (key == "lease") {
+      if (value == "none") {
+        s.lease.reset();
+      } else {
+        std::uint32_t a = 0;
+        if ((ok = address(a))) s.lease = a;
+      }
+    } else if (key == "refresh") {
+      if (value == "ok") s.dhcp_refresh_fails = false;
+      else if (value == "fail") s.dhcp_refresh_fails = true;
+      else ok = false;
     } else if (key == "unconfigurable" || key == "silent") {
       const auto f = Flag(value);
       if ((ok = f.has_value())) (key == "silent" ? s.silent : s.unconfigurable) = *f;
@@ -301,7 +328,8 @@ std::string Describe(const SimSwitch& s) {
          ",dhcp=" + (s.dhcp ? (*s.dhcp ? "on" : "off") : "none") +
          ",interval=" + (s.group_interval ? std::to_string(*s.group_interval) : "none") +
          ",password=" + s.password + ",fields=" + mask + ",unconfigurable=" + (s.unconfigurable ? "1" : "0") +
-         ",silent=" + (s.silent ? "1" : "0");
+         ",silent=" + (s.silent ? "1" : "0") + ",lease=" + (s.lease ? Ipv4ToText(*s.lease) : "none") +
+         ",refresh=" + (s.dhcp_refresh_fails ? "fail" : "ok");
 }
 
 std::vector<std::uint8_t> DeviceTlvs(const SimSwitch& s) {
@@ -406,7 +434,8 @@ std::optional<Outgoing> Simulator::Answer(SimSwitch& s, const RequestView& r, En
       if (r.header.command == CMD_SET_UNICAST ? !mine : !(r.to_all || mine)) return std::nullopt;
       const std::uint16_t command = r.header.command == CMD_SET ? CMD_SET_REPLY : CMD_SET_UNICAST_REPLY;
       const auto fields = ParseSetTlvs(r.payload);
-      const std::uint16_t result = fields ? ApplySet(s, *fields) : RESULT_PARAMETERS;
+      const std::uint16_t result =
+          !fields ? RESULT_PARAMETERS : IsDhcpRefresh(r.header) ? ApplyDhcpRefresh(s, *fields) : ApplySet(s, *fields);
       return reply(command, result, r.header.sequence, false);
     }
     default:

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "net/udp_socket.h"
+#include "protocol/packet_header.h"
 
 namespace sd::sim {
 
@@ -37,6 +38,11 @@ struct SimSwitch {
   std::optional<std::array<std::uint32_t, 4>> field_mask;  // sent in replies when present
   bool unconfigurable = false;
   bool silent = false;
+  // The address the simulated DHCP server hands out when the switch turns DHCP on or renews its
+  // lease; nothing: the switch keeps the address it has.
+  std::optional<std::uint32_t> lease;
+  // Answers a DHCP refresh with RESULT_DHCP_REFRESH_FAIL (no server answered).
+  bool dhcp_refresh_fails = false;
 
   // What the switch lets a set request change: its reported mask, or the one the manager
   // assumes for its interface version.
@@ -58,6 +64,9 @@ struct Outgoing {
   Endpoint to;
   std::vector<std::uint8_t> bytes;
 };
+
+// A set request in its DHCP-refresh form: version 2.001.003 in the header.
+bool IsDhcpRefresh(const PacketHeader& header);
 
 // The device information TLVs a switch reports about itself.
 std::vector<std::uint8_t> DeviceTlvs(const SimSwitch& s);

@@ -1,0 +1,58 @@
+#include "app/main_window_commands.h"
+
+#include <string>
+#include <vector>
+
+#include "settings/event_log.h"
+
+namespace sd {
+
+MainWindowCommands::MainWindowCommands(CSwitchdeskDlg& dialog, IMessages& messages,
+                                       IQuestions& questions, IDesktopShell& desktop)
+    : dialog_(dialog), messages_(messages), questions_(questions), desktop_(desktop) {}
+
+void MainWindowCommands::OnDeleteItem() {
+  const std::vector<int> rows = dialog_.MonitorListControl().SelectedRows();
+  if (rows.empty()) return;
+  if (!questions_.AskOkCancel(kDeleteEntryQuestion, kTitleWarning, MessageIcon::Warning)) return;
+  dialog_.RemoveMonitorRows(rows);
+}
+
+void MainWindowCommands::OnAccessWeb() {
+  if (!dialog_.DiscoveryListControl().SelectedRows().empty()) {
+    messages_.Error(kDeviceMustBeMonitored);
+    return;
+  }
+  OpenWebOnSelectedMonitorDevice();
+}
+
+void MainWindowCommands::OnMonitorDoubleClick() { OpenWebOnSelectedMonitorDevice(); }
+
+void MainWindowCommands::OpenWebOnSelectedMonitorDevice() {
+  IListControl& list = dialog_.MonitorListControl();
+  const std::vector<int> rows = list.SelectedRows();
+  if (rows.size() > 1) {
+    messages_.Error(kOnlyOneDevice);
+    return;
+  }
+  if (rows.empty()) {
+    messages_.Error(kSelectOneMonitored);
+    return;
+  }
+  const FindResult found = dialog_.MonitorTable().FindByIp(list.Text(rows.front(), kMonitorColumnIp));
+  if (!found.found) return;  // every row shows an entry; nothing to open otherwise
+  const DeviceRecord entry = dialog_.MonitorTable().Entry(found.index);
+  if (entry.firmware_state == FIRMWARE_STATE_UNCONFIGURABLE) {
+    messages_.Error(kFirmwareOnly);
+    return;
+  }
+  if (!desktop_.OpenWebBrowser(GetText(entry.ip_text))) messages_.Error(kBrowserFailed);
+}
+
+void MainWindowCommands::OnViewLog() { desktop_.OpenTextEditor(EventLogPath()); }
+
+void MainWindowCommands::OnClearLog() { ClearEventLog(); }
+
+void MainWindowCommands::OnRefreshTime(int seconds) { dialog_.SetRefreshInterval(seconds); }
+
+}  // namespace sd

@@ -1,0 +1,54 @@
+#pragma once
+// The main window's own commands that act on the device lists or open something: "Delete item",
+// "Access web" and the Monitor List's double click, "View log" and "Clear log", and the
+// refresh-time choice. They run on the user-interface thread and tell the user through the
+// interfaces they are given.
+
+#include <string_view>
+
+#include "app/switchdesk_dlg.h"
+#include "common/desktop_shell.h"
+#include "common/messages.h"
+#include "common/questions.h"
+
+namespace sd {
+
+inline constexpr std::string_view kDeleteEntryQuestion = "Delete entry?";
+inline constexpr std::string_view kDeviceMustBeMonitored = "Device must be in Monitor List.";
+inline constexpr std::string_view kOnlyOneDevice = "Only one device can be selected";
+inline constexpr std::string_view kSelectOneMonitored = "Please select one device in the monitor list";
+inline constexpr std::string_view kFirmwareOnly =
+    "Switch cannot be configured.\nPlease upload firmware and retry.";
+inline constexpr std::string_view kBrowserFailed = "Unable to open Web browser.";
+
+class MainWindowCommands {
+ public:
+  // Everything given must outlive the commands.
+  MainWindowCommands(CSwitchdeskDlg& dialog, IMessages& messages, IQuestions& questions,
+                     IDesktopShell& desktop);
+
+  // "Delete item": with Monitor List rows selected, asks "Delete entry?" and, unless the answer
+  // is Cancel, removes those devices. monitor.cfg is not written.
+  void OnDeleteItem();
+  // "Access web": refuses a selection in the Discovery List, then opens the browser on the one
+  // selected Monitor List device.
+  void OnAccessWeb();
+  // Double click on the Monitor List: as "Access web", whatever the Discovery List selects.
+  void OnMonitorDoubleClick();
+  // "View log": the event log in the desktop's text editor.
+  void OnViewLog();
+  // "Clear log": the event log emptied, without asking.
+  void OnClearLog();
+  // One of the "Refresh time" items: the poll thread's interval from its next pass on.
+  void OnRefreshTime(int seconds);
+
+ private:
+  void OpenWebOnSelectedMonitorDevice();
+
+  CSwitchdeskDlg& dialog_;
+  IMessages& messages_;
+  IQuestions& questions_;
+  IDesktopShell& desktop_;
+};
+
+}  // namespace sd

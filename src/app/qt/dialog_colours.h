@@ -1,0 +1,19 @@
+#pragma once
+// The colours of the small dialogs: a white dialog background, and black-on-white labels and
+// entry fields. Buttons and every other control keep the platform's colours. The main window
+// and the trap window use the platform's default colours throughout.
+
+#include <QColor>
+#include <QWidget>
+
+namespace sd::gui {
+
+inline const QColor kDialogBackground{255, 255, 255};
+inline const QColor kDialogText{0, 0, 0};
+
+// Paints the dialog's own background white.
+void UseDialogBackground(QWidget& dialog);
+// Black text on a white background for one label or entry field.
+void UseBlackOnWhite(QWidget& control);
+
+}  // namespace sd::gui

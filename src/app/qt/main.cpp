@@ -1,0 +1,21 @@
+// Switchdesk: the window application. Everything the window does goes through the core.
+
+#include <QApplication>
+
+#include "app/qt/images.h"
+#include "app/qt/main_window.h"
+#include "settings/trap_store.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Switchdesk"));
+  QApplication::setWindowIcon(sd::gui::ImageIcon(sd::gui::Image::Program));
+
+  // The traps received while the program runs; the network engine files them here.
+  sd::TrapStore traps;
+  sd::gui::MainWindow window(traps);
+  // Without its multicast socket the program cannot run; the user has been told.
+  if (!window.Initialise(sd::gui::Networking::On)) return 1;
+  window.show();
+  return QApplication::exec();
+}

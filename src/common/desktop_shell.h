@@ -1,0 +1,19 @@
+#pragma once
+// The programs of the desktop that the main window starts: the web browser on a switch's own
+// web interface and the text editor on the event log. Tests record what would be started.
+
+#include <string_view>
+
+namespace sd {
+
+class IDesktopShell {
+ public:
+  virtual ~IDesktopShell() = default;
+  // Starts the web browser with the switch's address as its only argument (no scheme, no
+  // path). False when no browser could be started.
+  virtual bool OpenWebBrowser(std::string_view address) = 0;
+  // Opens the file in the desktop's text editor. Whether that worked is not looked at.
+  virtual void OpenTextEditor(std::string_view path) = 0;
+};
+
+}  // namespace sd

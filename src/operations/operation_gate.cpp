@@ -1,0 +1,93 @@
+#include "operations/operation_gate.h"
+
+#include <string>
+
+#include "devices/device_rows.h"
+
+namespace sd {
+
+GateMessages GateMessagesOf(Launcher launcher) {
+  constexpr std::string_view kMultiple = "Only one device can be selected";
+  switch (launcher) {
+    case Launcher::ConfigureSettings:
+    case Launcher::ChangePassword:
+      return {kMultiple, "Please select a device.", "Agent protocol version not supported.",
+              "Agent interface version not supported.", true};
+    case Launcher::UpgradeFirmware:
+      return {kMultiple, "Please select a device.", "Agent protocol version not supported.",
+              "Agent interface version not supported.", false};
+    case Launcher::DhcpRefresh:
+      return {kMultiple, "Please select one device", "agent protocol version not support",
+              "agent interface version not support", false};
+  }
+  return {};
+}
+
+int CheckSelection(const IListControl& discovery_list, const IListControl& monitor_list) {
+  const std::size_t discovery = discovery_list.SelectedRows().size();
+  const std::size_t monitor = monitor_list.SelectedRows().size();
+  if (discovery > 1 || monitor > 1) return SELECTION_MULTIPLE;
+  if (discovery == 0 && monitor == 0) return SELECTION_NONE;
+  return discovery == 1 ? SELECTION_DISCOVERY : SELECTION_MONITOR;
+}
+
+int CheckSelection(CSwitchdeskDlg& dlg) {
+  return CheckSelection(dlg.DiscoveryListControl(), dlg.MonitorListControl());
+}
+
+int AgentVersionCode(const DeviceRecord& entry) {
+  const std::uint16_t major = entry.version_major;
+  const std::uint16_t interface_version = entry.interface_version;
+  if (major != 2) return VERSION_PROTOCOL_UNSUPPORTED;
+  if (interface_version > 3) return VERSION_INTERFACE_NEWER;
+  if (interface_version < 3) return VERSION_INTERFACE_OLDER;
+  return VERSION_OK;
+}
+
+int CheckAgentVersion(CSwitchdeskDlg& dlg, int* index, int in_monitor_list) {
+  IListControl& list = in_monitor_list ? dlg.MonitorListControl() : dlg.DiscoveryListControl();
+  DeviceTable& table = in_monitor_list ? dlg.MonitorTable() : dlg.DiscoveryTable();
+  const std::vector<int> selected = list.SelectedRows();
+  const int row = selected.empty() ? -1 : selected.front();
+  const FindResult found = in_monitor_list ? table.FindByIp(list.Text(row, kMonitorColumnIp))
+                                           : table.FindByMac(list.Text(row, kDiscoveryColumnMac));
+  if (index) *index = found.index;
+  return AgentVersionCode(table.Entry(found.index));
+}
+
+DeviceRecord TargetEntry(CSwitchdeskDlg& dlg, const TargetDevice& target) {
+  const DeviceTable& table = target.in_monitor_list ? dlg.MonitorTable() : dlg.DiscoveryTable();
+  return table.Entry(target.index);
+}
+
+std::optional<TargetDevice> RunOperationGate(CSwitchdeskDlg& dlg, IMessages& messages, Launcher launcher) {
+  const GateMessages texts = GateMessagesOf(launcher);
+  const int selection = CheckSelection(dlg);
+  if (selection == SELECTION_MULTIPLE) {
+    messages.Error(texts.multiple_rows);
+    return std::nullopt;
+  }
+  if (selection == SELECTION_NONE) {
+    messages.Error(texts.nothing_selected);
+    return std::nullopt;
+  }
+  TargetDevice target;
+  target.in_monitor_list = selection == SELECTION_MONITOR ? 1 : 0;
+  const int version = CheckAgentVersion(dlg, &target.index, target.in_monitor_list);
+  if (version == VERSION_PROTOCOL_UNSUPPORTED) {
+    messages.Error(texts.protocol_version);
+    return std::nullopt;
+  }
+  if (version == VERSION_INTERFACE_NEWER) {
+    messages.Error(texts.interface_version);
+    return std::nullopt;
+  }
+  if (texts.checks_firmware_state &&
+      TargetEntry(dlg, target).firmware_state == FIRMWARE_STATE_UNCONFIGURABLE) {
+    messages.Error(target.in_monitor_list ? kUnconfigurableInMonitorList : kUnconfigurableInDiscoveryList);
+    return std::nullopt;
+  }
+  return target;
+}
+
+}  // namespace sd

@@ -1,0 +1,41 @@
+#pragma once
+// The "Password_change" dialog without its widgets: "Set" checks the original, new and
+// confirmation passwords in that order and sends one password-change request.
+
+#include <string>
+#include <string_view>
+
+#include "operations/operation_gate.h"
+#include "operations/set_requests.h"
+
+namespace sd {
+
+inline constexpr std::string_view kConfirmPasswordMessage = "Confirm password fail";
+
+// The three password edits as typed (each limited to 20 characters by the dialog).
+struct PasswordChangeInput {
+  std::string original;
+  std::string new_password;
+  std::string confirmation;
+};
+
+class ChangePasswordForm {
+ public:
+  ChangePasswordForm(const RequestContext& context, const TargetDevice& target);
+
+  const TargetDevice& Target() const { return target_; }
+
+  // "Set": each password must be 1 to 20 characters ("Password must be 1-20 characters
+  // long."), checked in the order original, new, confirmation; the confirmation must equal the
+  // new password byte for byte ("Confirm password fail"). A refusal keeps the dialog open
+  // (false) and sends nothing. Otherwise the group membership is renewed, the request sent, and
+  // the dialog closes (true) whatever the send gave. Every copy of the passwords made here is
+  // wiped before this returns.
+  bool OnSet(PasswordChangeInput input);
+
+ private:
+  RequestContext context_;
+  TargetDevice target_;
+};
+
+}  // namespace sd

@@ -1,0 +1,112 @@
+// The whole program in the lab: the window on the offscreen platform, its sockets in the lab's
+// manager namespace, four simulated switches in the switch namespace. It discovers them, moves
+// three to the Monitor List, receives a trap and finds the switch that went silent.
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <algorithm>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "app/qt/modal.h"
+#include "app/qt/screenshot.h"
+#include "app/qt/trap_info_dialog.h"
+#include "app/qt/window_fixture.h"
+#include "support/child_process.h"
+#include "support/lab.h"
+
+namespace sd::gui {
+namespace {
+
+using namespace sd::test;  // NOLINT: the window fixture's and the lab's helpers
+
+const std::vector<std::string> kSwitches = {
+    "ip=198.18.0.10,mac=02:00:00:00:00:10,iface=1,name=edge-1,location=Rack 1,dhcp=on",
+    "ip=198.18.0.11,mac=02:00:00:00:00:11,iface=2,name=edge-2,location=Rack 1,interval=125",
+    "ip=198.18.0.12,mac=02:00:00:00:00:12,iface=3,name=core,location=Rack 2",
+    "ip=198.18.0.13,mac=02:00:00:00:00:13,iface=2,name=spare,location=Store",
+};
+
+class LabWindowTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(RequireLab());
+    if (IsSkipped()) return;
+    WindowTest::SetUp();
+    ASSERT_TRUE(StartLabSimulator(sim, kSwitches));
+    dir.Write("define.ecf", MakeSealedSettings(PlainSettings(1)));
+  }
+  void TearDown() override {
+    if (IsSkipped()) return;
+    ui.window.reset();
+    sim.Stop();
+    WindowTest::TearDown();
+  }
+  std::string Log() {
+    const auto bytes = dir.Read("syslog.log");
+    return {bytes.begin(), bytes.end()};
+  }
+  ChildProcess sim;
+};
+
+TEST_F(LabWindowTest, DiscoverMonitorReceiveATrapAndFindTheSilentSwitch) {
+  ASSERT_TRUE(window().Initialise(Networking::On));
+  Show();
+  window().ButtonOf(Control::Discover)->click();
+  QTreeWidget* discovery = window().DiscoveryList();
+  QTreeWidget* monitor = window().MonitorList();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return discovery->topLevelItemCount() == 4; }, 5000));
+  QTest::qWait(300);  // the group's replies update the same rows
+  ASSERT_EQ(discovery->topLevelItemCount(), 4);
+
+  // The first three, by mouse, to the Monitor List.
+  ClickRow(discovery, 0);
+  ClickRow(discovery, 2, Qt::ShiftModifier);
+  const std::string kept = discovery->topLevelItem(3)->text(kDiscoveryColumnIp).toStdString();
+  window().ButtonOf(Control::AddToMonitorList)->click();
+  ASSERT_EQ(monitor->topLevelItemCount(), 3);
+  ASSERT_EQ(ColumnTexts(discovery, kDiscoveryColumnIp), std::vector<std::string>{kept});
+  ASSERT_EQ(kept, "198.18.0.13") << "the rows were sorted differently than expected";
+
+  // A trap from a monitored switch: logged byte for byte, stored, and the indicator turns red.
+  ASSERT_TRUE(sim.WriteLine("trap 198.18.0.11 Port 2 link down"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ui.traps.trap_count() == 1; }, 5000));
+  EXPECT_TRUE(std::regex_search(
+      Log(), std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d 198\.18\.0\.11 Trap :Port 2 link down\r\n)")))
+      << Log();
+  EXPECT_TRUE(window().TrapIndicatorWaiting());
+  SaveScreenshot(window(), "main_window_lab");
+
+  std::vector<std::string> listed;
+  ModalWatcher watcher([&](QWidget* modal) {
+    auto* dialog = qobject_cast<CTrap_Info*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    listed = ColumnTexts(dialog->List(), kTrapColumnEvent);
+    SaveScreenshot(*dialog, "trap_window_lab");
+    dialog->OkButton()->click();
+  });
+  window().ButtonOf(Control::ViewTrap)->click();
+  EXPECT_EQ(listed, std::vector<std::string>{"Port 2 link down"});
+  EXPECT_FALSE(window().TrapIndicatorWaiting());
+
+  // A switch that stops answering is declared not alive by the polls and the 5-second timer.
+  ASSERT_TRUE(sim.WriteLine("silence 198.18.0.12"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Log().find("Not alive") != std::string::npos; }, 60000)) << Log();
+  EXPECT_NE(Log().find(" 198.18.0.12 Not alive \r\n"), std::string::npos) << Log();
+  const std::vector<std::string> ips = ColumnTexts(monitor, kMonitorColumnIp);
+  const int row = static_cast<int>(std::find(ips.begin(), ips.end(), "198.18.0.12") - ips.begin());
+  ASSERT_LT(row, static_cast<int>(ips.size()));
+  EXPECT_EQ(core().MonitorListControl().Image(row), kStatusImageNotAlive);
+  EXPECT_FALSE(monitor->topLevelItem(row)->icon(0).isNull());
+  EXPECT_TRUE(ui.messages.shown.empty()) << ui.messages.shown.front().text;
+
+  // "Exit" closes the sockets.
+  window().ButtonOf(Control::Exit)->click();
+  EXPECT_EQ(window().Engine()->Sockets().Unicast(), nullptr);
+  EXPECT_EQ(window().Engine()->Sockets().Multicast(), nullptr);
+}
+
+}  // namespace
+}  // namespace sd::gui

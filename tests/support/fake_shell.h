@@ -1,0 +1,43 @@
+#pragma once
+// Scripted stand-ins for the OK/Cancel questions and the desktop's programs.
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "common/desktop_shell.h"
+#include "common/questions.h"
+#include "support/recording_messages.h"
+
+namespace sd::test {
+
+// Answers each question with the next scripted answer (OK when the script has run out) and
+// records what was asked.
+class ScriptedQuestions : public IQuestions {
+ public:
+  bool AskOkCancel(std::string_view text, std::string_view title, MessageIcon icon) override {
+    asked.push_back({std::string(text), std::string(title), icon});
+    if (answers.empty()) return true;
+    const bool ok = answers.front();
+    answers.pop_front();
+    return ok;
+  }
+  std::deque<bool> answers;
+  std::vector<ShownMessage> asked;
+};
+
+// Records the programs that would be started; the browser starts when `browser_starts`.
+class RecordingDesktopShell : public IDesktopShell {
+ public:
+  bool OpenWebBrowser(std::string_view address) override {
+    browser_addresses.emplace_back(address);
+    return browser_starts;
+  }
+  void OpenTextEditor(std::string_view path) override { editor_paths.emplace_back(path); }
+
+  bool browser_starts = true;
+  std::vector<std::string> browser_addresses;
+  std::vector<std::string> editor_paths;
+};
+
+}  // namespace sd::test
