@@ -42,7 +42,9 @@ ReplyDispatcher::ReplyDispatcher(CSwitchdeskDlg& dialog, IMessages& messages, Tr
 void ReplyDispatcher::ReceiveDatagram(UdpSocket& socket) {
   std::array<std::uint8_t, kMaxDatagram> buffer{};
   const auto received = socket.Receive(buffer);
-  if (!received) return;
+  // No agent sends more than 1500 bytes. The first 1500 bytes of a longer datagram could pass
+  // every check and be filed as if they were all of it: such a datagram is dropped whole.
+  if (!received || received->truncated) return;
   Dispatch(std::span<const std::uint8_t>(buffer.data(), received->size), received->source.address);
 }
 

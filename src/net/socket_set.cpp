@@ -14,6 +14,11 @@ constexpr std::string_view kCreateMulticastSocketError = "Creat Socket error";
 constexpr std::string_view kBindSocketError = "Bind socket error";
 constexpr std::string_view kJoinGroupError = "Please check your network connection.\nUtility will close.";
 
+// A discovery makes up to 256 switches answer at once, each to the broadcast and to the group,
+// with up to 1500 bytes, while the window may be busy. The system's default room (about 200 KiB,
+// some 250 small answers with their overhead) drops answers of a full network.
+constexpr int kReceiveBufferBytes = 1 << 20;
+
 std::optional<UdpSocket> OpenBound(std::uint16_t port, std::string_view create_error,
                                    IMessages& messages) {
   auto socket = UdpSocket::Open();
@@ -25,6 +30,7 @@ std::optional<UdpSocket> OpenBound(std::uint16_t port, std::string_view create_e
     messages.Error(kBindSocketError);
     return std::nullopt;
   }
+  socket->SetReceiveBufferSize(kReceiveBufferBytes);  // less room is no reason to stop
   return socket;
 }
 

@@ -63,6 +63,7 @@ std::optional<ReceivedDatagram> ReceiveOne(int fd, std::span<std::uint8_t, kMaxD
   ReceivedDatagram r;
   r.size = static_cast<std::size_t>(n);
   r.source = FromSockaddr(from);
+  r.truncated = (msg.msg_flags & MSG_TRUNC) != 0;
   for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
     if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
       in_pktinfo info;
@@ -145,7 +146,16 @@ bool UdpSocket::SetBroadcast(bool on) { return IsOpen() && SetIntOption(Fd(), SO
 bool UdpSocket::SetReuseAddress(bool on) { return IsOpen() && SetIntOption(Fd(), SOL_SOCKET, SO_REUSEADDR, on); }
 bool UdpSocket::SetNonBlocking(bool on) { return IsOpen() && SetFlag(Fd(), on); }
 bool UdpSocket::SetReceiveBufferSize(int bytes) {
-  return IsOpen() && SetIntOption(Fd(), SOL_SOCKET, SO_RCVBUF, bytes);
+  if (!IsOpen()) return false;
+  // Past the system's limit for ordinary processes with the network administration privilege;
+  // without it, up to that limit.
+  return SetIntOption(Fd(), SOL_SOCKET, SO_RCVBUFFORCE, bytes) || SetIntOption(Fd(), SOL_SOCKET, SO_RCVBUF, bytes);
+}
+int UdpSocket::ReceiveBufferSize() const {
+  int value = 0;
+  socklen_t length = sizeof value;
+  if (!IsOpen() || ::getsockopt(Fd(), SOL_SOCKET, SO_RCVBUF, &value, &length) != 0) return 0;
+  return value;
 }
 bool UdpSocket::JoinGroup(std::uint32_t group) { return IsOpen() && Membership(Fd(), IP_ADD_MEMBERSHIP, group); }
 bool UdpSocket::LeaveGroup(std::uint32_t group) { return IsOpen() && Membership(Fd(), IP_DROP_MEMBERSHIP, group); }

@@ -26,11 +26,13 @@ struct Endpoint {
 
 // One datagram as received: its length in the caller's buffer, who sent it and, when the socket
 // asked for packet information, the address it was sent to (a broadcast, a group or one of this
-// host's addresses).
+// host's addresses). `truncated` when the datagram was longer than the buffer and only its
+// first `size` bytes were kept.
 struct ReceivedDatagram {
   std::size_t size = 0;
   Endpoint source;
   std::optional<std::uint32_t> destination;
+  bool truncated = false;
 };
 
 // Owns one file descriptor; closes it when destroyed. Move-only.
@@ -69,7 +71,11 @@ class UdpSocket {
   bool SetBroadcast(bool on);
   bool SetReuseAddress(bool on);
   bool SetNonBlocking(bool on);
+  // Asks for room for `bytes` of waiting datagrams. Without the network administration
+  // privilege the system may give less (its limit for ordinary processes).
   bool SetReceiveBufferSize(int bytes);
+  // The room the system gave, in its own accounting (which counts each datagram's overhead).
+  int ReceiveBufferSize() const;
   // Group membership on the default interface (interface address 0.0.0.0).
   bool JoinGroup(std::uint32_t group);
   bool LeaveGroup(std::uint32_t group);
@@ -83,7 +89,7 @@ class UdpSocket {
 
   // Reads one waiting datagram of at most kMaxDatagram bytes into the buffer. Nothing when no
   // datagram waits (a non-blocking socket) or the read fails; the buffer is then unchanged
-  // beyond what the system wrote. A longer datagram is cut to the buffer.
+  // beyond what the system wrote. A longer datagram is cut to the buffer and marked truncated.
   std::optional<ReceivedDatagram> Receive(std::span<std::uint8_t, kMaxDatagram> buffer);
 
  private:

@@ -1,7 +1,9 @@
 #include "net/reply_dispatcher.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 
+#include "net/udp_socket.h"
 #include "protocol/ipv4.h"
 #include "protocol/operation_context.h"
 #include "support/datagrams.h"
@@ -48,6 +50,31 @@ TEST_F(ReplyDispatcherTest, HeaderChecksDropSilently) {
   Receive(old_minor);
   dispatcher.Dispatch(std::vector<std::uint8_t>(39, 0), kSwitchIp);
   EXPECT_EQ(dlg.DiscoveryTable().Count(), 0);
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+// Over loopback sockets: the first 1500 bytes of a longer datagram would pass every check.
+TEST_F(ReplyDispatcherTest, ADatagramLongerThan1500BytesIsDroppedWhole) {
+  auto receiver = UdpSocket::Open();
+  auto sender = UdpSocket::Open();
+  ASSERT_TRUE(receiver && sender && receiver->Bind(0, kLoopbackAddress) && sender->Bind(0, kLoopbackAddress));
+  const struct {
+    std::size_t size;
+    bool filed;
+  } cases[] = {{1500, true}, {1501, false}, {4000, false}, {65000, false}};
+  for (std::uint8_t i = 0; i < 4; ++i) {
+    AgentDatagram d = FullReply();
+    d.mac[5] = i;
+    std::vector<std::uint8_t> bytes = d.Bytes();
+    bytes.resize(cases[i].size, 0);  // a TLV of type 0 ends the fields
+    ASSERT_TRUE(sender->SendTo(bytes, *receiver->LocalEndpoint()));
+    pollfd p{receiver->Fd(), POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 2000), 1);
+    dispatcher.ReceiveDatagram(*receiver);
+    const std::string mac = "02000000000" + std::to_string(i);
+    EXPECT_EQ(dlg.DiscoveryTable().FindByMac(mac).found, cases[i].filed) << cases[i].size;
+  }
+  EXPECT_EQ(dlg.DiscoveryTable().Count(), 1);
   EXPECT_TRUE(messages.shown.empty());
 }
 

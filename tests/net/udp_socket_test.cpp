@@ -71,6 +71,14 @@ TEST(UdpSocketTest, ALongerDatagramIsCutToTheBuffer) {
   const auto r = ReceiveWithin(receiver, buffer);
   ASSERT_TRUE(r);
   EXPECT_EQ(r->size, kMaxDatagram);
+  EXPECT_TRUE(r->truncated);
+
+  // A datagram of exactly the buffer's size is whole.
+  ASSERT_TRUE(sender.SendTo(Bytes(kMaxDatagram, 0x5A), *receiver.LocalEndpoint()));
+  const auto whole = ReceiveWithin(receiver, buffer);
+  ASSERT_TRUE(whole);
+  EXPECT_EQ(whole->size, kMaxDatagram);
+  EXPECT_FALSE(whole->truncated);
 }
 
 TEST(UdpSocketTest, PacketInformationGivesTheDestinationAndChoosesTheSource) {
@@ -165,6 +173,25 @@ TEST_F(SocketSetTest, BindsTheBaseAndUnicastPortsOnAllAddresses) {
   EXPECT_FALSE(set.Broadcast());
   EXPECT_FALSE(set.Unicast());
   EXPECT_FALSE(set.Multicast());
+}
+
+// Over loopback: all the answers of a discovery of 256 switches (to the broadcast and to the
+// group) wait in one socket until the window reads them.
+TEST_F(SocketSetTest, ASocketHoldsEveryAnswerOfAFullDiscovery) {
+  UdpSocket probe = BoundLoopback();
+  probe.SetReceiveBufferSize(1 << 20);
+  if (probe.ReceiveBufferSize() < 2 * (1 << 20)) {
+    GTEST_SKIP() << "this system gives an unprivileged socket only " << probe.ReceiveBufferSize() << " bytes";
+  }
+  set.CreateBroadcastSocket(messages);
+  ASSERT_TRUE(set.Broadcast());
+  UdpSocket sender = BoundLoopback();
+  const Bytes answer(200, 0x5A);  // the size of a typical answer with its names
+  for (int i = 0; i < 512; ++i) ASSERT_TRUE(sender.SendTo(answer, {kLoopbackAddress, base}));
+  Buffer buffer{};
+  int read = 0;
+  while (set.Broadcast()->Receive(buffer)) ++read;
+  EXPECT_EQ(read, 512);
 }
 
 TEST_F(SocketSetTest, TellsTheUserWhyASocketIsMissing) {

@@ -30,6 +30,9 @@ namespace {
 constexpr std::size_t kProductNameMax = 40;
 constexpr std::size_t kShortTextMax = 20;
 constexpr int kMaxTrapStorm = 100000;
+// The largest UDP payload over IPv4: raw sends may exceed the protocol's 1500 bytes, to see what
+// the manager makes of an oversize datagram.
+constexpr std::size_t kMaxUdpPayload = 65507;
 
 // ---- small text helpers ----
 
@@ -760,8 +763,8 @@ ControlOutcome Simulator::Control(std::string_view line) {
     if (!s) return done("error unknown switch");
     const std::string_view hex = Trim(rest);
     std::vector<std::uint8_t> bytes(hex.size() / 2);
-    if (hex.size() % 2 != 0 || bytes.size() > kMaxDatagram || HexTextToBytes(hex, bytes) != 0) {
-      return done("error bytes must be pairs of hexadecimal digits, at most 1500 bytes");
+    if (hex.size() % 2 != 0 || bytes.size() > kMaxUdpPayload || HexTextToBytes(hex, bytes) != 0) {
+      return done("error bytes must be pairs of hexadecimal digits, at most 65507 bytes");
     }
     const Endpoint to = TrapDestination(*s);
     if (to.address == 0 || to.port == 0) return done("error no trap receiver");
