@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev qt6-svg-dev iproute2 nftables procps)
+          qt6-base-dev qt6-svg-dev iproute2 nftables procps tshark)
 
 missing=()
 for p in "${packages[@]}"; do
