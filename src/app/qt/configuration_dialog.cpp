@@ -93,6 +93,9 @@ CConfiguration_Set::CConfiguration_Set(ConfigurationForm& form, QWidget* parent)
   }
   connect(set_, &QPushButton::clicked, this, &CConfiguration_Set::OnSet);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+  // The form decides both radios after every click; Qt is not left to make them exclude each
+  // other.
+  for (QRadioButton* radio : {dhcp_enable_, dhcp_disable_}) radio->setAutoExclusive(false);
   connect(dhcp_enable_, &QRadioButton::clicked, this, &CConfiguration_Set::OnDhcpEnable);
   connect(dhcp_disable_, &QRadioButton::clicked, this, &CConfiguration_Set::OnDhcpDisable);
 
@@ -177,8 +180,6 @@ void CConfiguration_Set::ShowView() {
 
 void CConfiguration_Set::ShowDhcpState() {
   const ConfigurationView& v = form_.View();
-  // The form decides each radio on its own, so the two are not left to exclude each other.
-  for (QRadioButton* radio : {dhcp_enable_, dhcp_disable_}) radio->setAutoExclusive(false);
   dhcp_enable_->setChecked(v.dhcp_enable_checked);
   dhcp_disable_->setChecked(v.dhcp_disable_checked);
   for (IpAddressEdit* address : {ip_, subnet_mask_, gateway_}) address->setEnabled(v.addresses_enabled);
