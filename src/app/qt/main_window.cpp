@@ -12,8 +12,13 @@
 #include <array>
 
 #include "app/qt/about_dialog.h"
+#include "app/qt/configuration_dialog.h"
 #include "app/qt/desktop_shell.h"
 #include "app/qt/device_list_widget.h"
+#include "app/qt/dhcp_refresh_dialog.h"
+#include "app/qt/event_loop_sleep.h"
+#include "app/qt/group_interval_dialog.h"
+#include "app/qt/password_dialog.h"
 #include "app/qt/images.h"
 #include "app/qt/qt_file_dialogs.h"
 #include "app/qt/qt_list_control.h"
@@ -53,11 +58,24 @@ int RefreshSecondsOf(Command command) {
 }
 
 struct MainWindow::OwnServices {
-  explicit OwnServices(QWidget* owner) : messages(owner), file_dialogs(owner), remote_ip_dialog(owner) {}
+  explicit OwnServices(QWidget* owner)
+      : messages(owner),
+        file_dialogs(owner),
+        remote_ip_dialog(owner),
+        configuration(owner),
+        change_password(owner),
+        dhcp_refresh(owner),
+        group_interval(owner) {}
   QtMessages messages;
   QtFileDialogs file_dialogs;
   QtRemoteIpDialog remote_ip_dialog;
   DesktopShell desktop;
+  QtConfigurationDialog configuration;
+  QtChangePasswordDialog change_password;
+  QtDhcpRefreshDialog dhcp_refresh;
+  QtGroupIntervalDialog group_interval;
+  // The sockets of a window without the network: never opened.
+  SocketSet no_sockets;
 };
 
 MainWindow::MainWindow(TrapStore& traps, WindowServices services, QWidget* parent)
@@ -87,6 +105,8 @@ MainWindow::MainWindow(TrapStore& traps, WindowServices services, QWidget* paren
 // The network goes first, then the core, then the list controls it holds, then the lists.
 MainWindow::~MainWindow() {
   StopNetwork();
+  operations_.reset();
+  socket_sender_.reset();
   engine_.reset();
   ui_thread_.reset();
   commands_.reset();
@@ -240,6 +260,18 @@ void MainWindow::ConnectCommands() {
   on_click(Control::ViewTrap, [this] { OnViewTrap(); });
   on_click(Control::AccessWeb, [this] { commands_->OnAccessWeb(); });
   on_click(Control::Exit, [this] { close(); });
+  on_click(Control::ConfigureSettings, [this] {
+    if (operations_) operations_->OnConfigureSettings();
+  });
+  on_click(Control::ChangePassword, [this] {
+    if (operations_) operations_->OnChangePassword();
+  });
+  on_click(Control::UpgradeFirmware, [this] { OnUpgradeFirmware(); });
+  on_click(Control::DhcpRefresh, [this] {
+    if (operations_) operations_->OnDhcpRefresh();
+  });
+  connect(this, &MainWindow::discoveryClicked, this, [this] { OnListClicked(TableKind::Discovery); });
+  connect(this, &MainWindow::monitorClicked, this, [this] { OnListClicked(TableKind::Monitor); });
   connect(this, &MainWindow::discoveryDoubleClicked, this, [this] { core_->OnDiscoveryDoubleClick(); });
   connect(this, &MainWindow::monitorDoubleClicked, this, [this] { commands_->OnMonitorDoubleClick(); });
   connect(this, &MainWindow::discoveryColumnClicked, this, [this](int column) { core_->OnColumnClickDiscovery(column); });
@@ -252,6 +284,9 @@ void MainWindow::ConnectCommands() {
   on_menu(Command::ViewLog, [this] { commands_->OnViewLog(); });
   on_menu(Command::ClearLog, [this] { commands_->OnClearLog(); });
   on_menu(Command::About, [this] { OnAbout(); });
+  on_menu(Command::GroupInterval, [this] {
+    if (operations_) operations_->OnGroupInterval();
+  });
   connect(this, &MainWindow::refreshTimeChosen, this, [this](int seconds) { commands_->OnRefreshTime(seconds); });
 }
 
@@ -273,8 +308,33 @@ bool MainWindow::Initialise(Networking networking) {
   }
   // The settings are read by now; the menu changes before the window is first shown.
   if (Settings.multicast_interface_on_off != 1) RemoveGroupIntervalItem();
+  CreateOperations();
   ButtonOf(Control::DhcpRefresh)->setEnabled(false);
   return can_run;
+}
+
+void MainWindow::CreateOperations() {
+  IRequestSender* sender = services_.request_sender;
+  if (sender == nullptr) {
+    // The half second of the membership renewal before each request keeps the window live.
+    socket_sender_ = std::make_unique<SocketSetSender>(engine_ ? engine_->Sockets() : own_->no_sockets,
+                                                       SleepKeepingEventLoop);
+    sender = socket_sender_.get();
+  }
+  operations_ = std::make_unique<DeviceOperations>(
+      *core_, *services_.messages, *sender,
+      OperationDialogs{own_->configuration, own_->change_password, own_->dhcp_refresh, own_->group_interval});
+}
+
+void MainWindow::OnUpgradeFirmware() {
+  if (!operations_) return;
+  const std::optional<TargetDevice> target = operations_->GateUpgradeFirmware();
+  if (target && firmware_upgrade_) firmware_upgrade_(*target);
+}
+
+void MainWindow::OnListClicked(TableKind list) {
+  if (!operations_) return;
+  ButtonOf(Control::DhcpRefresh)->setEnabled(operations_->OnListClicked(list));
 }
 
 bool MainWindow::StartNetwork() {

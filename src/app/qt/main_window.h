@@ -24,6 +24,8 @@
 #include "common/questions.h"
 #include "common/remote_ip_dialog.h"
 #include "common/trap_indicator.h"
+#include "operations/device_operations.h"
+#include "operations/request_sender.h"
 #include "settings/trap_store.h"
 
 namespace sd::gui {
@@ -77,7 +79,14 @@ struct WindowServices {
   IFileDialogs* file_dialogs = nullptr;
   IRemoteIpDialog* remote_ip_dialog = nullptr;
   IDesktopShell* desktop = nullptr;
+  // Where the device operations' requests go. Left empty, they go out through the window's own
+  // sockets (with Networking::Off there are none, and every send fails).
+  IRequestSender* request_sender = nullptr;
 };
+
+// What "Upgrade firmware" runs once the operation gate has let it go on: the firmware dialog on
+// the target switch.
+using FirmwareUpgradeLauncher = std::function<void(const TargetDevice& target)>;
 
 // Whether the window talks to the switches. Widget tests run without the network, so that no
 // socket is opened and nothing is sent.
@@ -116,6 +125,13 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   MainWindowCommands& Commands() const { return *commands_; }
   // The network side; nullptr without the network.
   NetworkEngine* Engine() const { return engine_.get(); }
+  // The device operations behind "Configure settings", "Change password", "Upgrade firmware",
+  // "DHCP Refresh" and "Group Interval"; nullptr before Initialise.
+  DeviceOperations* Operations() const { return operations_.get(); }
+
+  // The firmware dialog's entry point. Until one is set, "Upgrade firmware" runs the operation
+  // gate (its refusals included) and stops there.
+  void SetFirmwareUpgradeLauncher(FirmwareUpgradeLauncher launcher) { firmware_upgrade_ = std::move(launcher); }
 
   QTreeWidget* DiscoveryList() const { return discovery_list_; }
   QTreeWidget* MonitorList() const { return monitor_list_; }
@@ -154,6 +170,11 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   void OnViewTrap();
   void OnAbout();
   void OnDiscover();
+  void OnUpgradeFirmware();
+  // A mouse click in a list sets "DHCP Refresh" as the device operations say.
+  void OnListClicked(TableKind list);
+  // The device operations over the given sender, or over the window's own sockets.
+  void CreateOperations();
   // Opens the sockets and starts the threads the core starts; watches the sockets and starts
   // the liveness timer. False when the program cannot run.
   bool StartNetwork();
@@ -171,6 +192,9 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   std::unique_ptr<MainWindowCommands> commands_;
   std::unique_ptr<IUiThread> ui_thread_;
   std::unique_ptr<NetworkEngine> engine_;
+  std::unique_ptr<SocketSetSender> socket_sender_;
+  std::unique_ptr<DeviceOperations> operations_;
+  FirmwareUpgradeLauncher firmware_upgrade_;
   std::vector<QSocketNotifier*> socket_notifiers_;
   QTimer* liveness_timer_ = nullptr;
 

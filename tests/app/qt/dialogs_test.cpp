@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/qt/colours.h"
 #include "app/qt/modal.h"
 #include "app/qt/about_dialog.h"
 #include "app/qt/device_list_widget.h"
@@ -29,15 +30,8 @@ namespace {
 using sd::test::ModalWatcher;
 using sd::test::SaveScreenshot;
 
-bool IsBlackOnWhite(const QWidget& w) {
-  const QPalette& p = w.palette();
-  return p.color(QPalette::WindowText) == QColor(0, 0, 0) && p.color(QPalette::Window) == QColor(255, 255, 255) &&
-         w.autoFillBackground();
-}
-
-bool HasWhiteBackground(const QWidget& dialog) {
-  return dialog.palette().color(QPalette::Window) == QColor(255, 255, 255) && dialog.autoFillBackground();
-}
+using sd::test::HasWhiteBackground;
+using sd::test::IsBlackOnWhite;
 
 // ---- About ----
 

@@ -1,6 +1,7 @@
 // The whole program in the lab: the window on the offscreen platform, its sockets in the lab's
 // manager namespace, four simulated switches in the switch namespace. It discovers them, moves
-// three to the Monitor List, receives a trap and finds the switch that went silent.
+// three to the Monitor List, receives a trap and finds the switch that went silent; and it
+// configures a monitored switch onto a new address.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/qt/configuration_dialog.h"
 #include "app/qt/modal.h"
 #include "app/qt/screenshot.h"
 #include "app/qt/trap_info_dialog.h"
@@ -25,12 +27,14 @@ using namespace sd::test;  // NOLINT: the window fixture's and the lab's helpers
 const std::vector<std::string> kSwitches = {
     "ip=198.18.0.10,mac=02:00:00:00:00:10,iface=1,name=edge-1,location=Rack 1,dhcp=on",
     "ip=198.18.0.11,mac=02:00:00:00:00:11,iface=2,name=edge-2,location=Rack 1,interval=125",
-    "ip=198.18.0.12,mac=02:00:00:00:00:12,iface=3,name=core,location=Rack 2",
+    "ip=198.18.0.12,mac=02:00:00:00:00:12,iface=3,name=core,location=Rack 2,password=admin",
     "ip=198.18.0.13,mac=02:00:00:00:00:13,iface=2,name=spare,location=Store",
 };
 
 class LabWindowTest : public WindowTest {
  protected:
+  // The device operations' requests leave through the window's own sockets.
+  LabWindowTest() : WindowTest(false, true) {}
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(RequireLab());
     if (IsSkipped()) return;
@@ -106,6 +110,64 @@ TEST_F(LabWindowTest, DiscoverMonitorReceiveATrapAndFindTheSilentSwitch) {
   window().ButtonOf(Control::Exit)->click();
   EXPECT_EQ(window().Engine()->Sockets().Unicast(), nullptr);
   EXPECT_EQ(window().Engine()->Sockets().Multicast(), nullptr);
+}
+
+TEST_F(LabWindowTest, ConfigureSettingsMovesAMonitoredSwitchToItsNewAddress) {
+  ASSERT_TRUE(window().Initialise(Networking::On));
+  Show();
+  window().ButtonOf(Control::Discover)->click();
+  QTreeWidget* discovery = window().DiscoveryList();
+  QTreeWidget* monitor = window().MonitorList();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return discovery->topLevelItemCount() == 4; }, 5000));
+  QTest::qWait(300);
+  const auto ips = ColumnTexts(discovery, kDiscoveryColumnIp);
+  DoubleClickRow(discovery, static_cast<int>(std::find(ips.begin(), ips.end(), "198.18.0.12") - ips.begin()));
+  ASSERT_EQ(ColumnTexts(monitor, kMonitorColumnIp), std::vector<std::string>{"198.18.0.12"});
+  ClickRow(monitor, 0);
+
+  // "Set" in the dialog with the switch's new address and the given password; then the answer.
+  auto configure = [&](const char* password) {
+    ui.messages.shown.clear();
+    ModalWatcher watcher([&](QWidget* modal) {
+      auto* dialog = qobject_cast<CConfiguration_Set*>(modal);
+      if (dialog == nullptr) {
+        ADD_FAILURE() << "expected the configuration dialog";
+        if (auto* other = qobject_cast<QDialog*>(modal)) other->reject();
+        return;
+      }
+      dialog->IpAddress()->SetAddress(*TextToIpv4("198.18.0.16"));
+      dialog->SubnetMask()->SetAddress(*TextToIpv4("255.255.255.0"));
+      dialog->Gateway()->SetAddress(*TextToIpv4("198.18.0.1"));
+      dialog->SystemName()->setText("moved");
+      dialog->Password()->setText(password);
+      dialog->SetButton()->click();
+    });
+    window().ButtonOf(Control::ConfigureSettings)->click();
+    EXPECT_TRUE(watcher.Handled());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !ui.messages.shown.empty(); }, 5000)) << "no answer";
+    return ui.messages.Texts();
+  };
+
+  EXPECT_EQ(configure("guess"), std::vector<std::string>{"Password error."});
+  EXPECT_EQ(ColumnTexts(monitor, kMonitorColumnIp), std::vector<std::string>{"198.18.0.12"});
+
+  EXPECT_EQ(configure("admin"), std::vector<std::string>{"Set successful"});
+  EXPECT_EQ(ui.messages.shown.front().title, "Information");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ColumnTexts(monitor, kMonitorColumnIp) ==
+                                           std::vector<std::string>{"198.18.0.16"}; }, 2000));
+  const DeviceRecord moved = core().MonitorTable().Entry(0);
+  EXPECT_STREQ(moved.ip_text, "198.18.0.16");
+  EXPECT_STREQ(moved.system_name, "moved");
+  EXPECT_STREQ(moved.gateway_text, "198.18.0.1");
+  SaveScreenshot(window(), "main_window_lab_moved");
+
+  // The simulated switch has moved.
+  bool listed_at_new_address = false;
+  for (const std::string& line : sim.Command("list")) {
+    listed_at_new_address = listed_at_new_address || (line.find("ip=198.18.0.16") != std::string::npos &&
+                                                      line.find("name=moved") != std::string::npos);
+  }
+  EXPECT_TRUE(listed_at_new_address);
 }
 
 }  // namespace

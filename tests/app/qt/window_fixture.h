@@ -18,6 +18,7 @@
 #include "support/devices.h"
 #include "support/fake_dialogs.h"
 #include "support/fake_shell.h"
+#include "support/operations.h"
 #include "support/recording_messages.h"
 #include "support/temp_dir.h"
 
@@ -59,12 +60,17 @@ inline QMenu* RefreshMenu(const QMainWindow& window) {
 }
 
 // A window built over the recording services (or the window's own Qt ones when `qt_services`).
+// The device operations' requests go to the recording sender, or, with `window_sender`, out
+// through the window's own sockets.
 struct WindowUnderTest {
-  explicit WindowUnderTest(bool qt_services = false) {
-    WindowServices services{&messages, &questions, &file_dialogs, &remote_ip, &desktop};
-    window = std::make_unique<MainWindow>(traps, qt_services ? WindowServices{} : services);
+  explicit WindowUnderTest(bool qt_services = false, bool window_sender = false) {
+    WindowServices services{&messages, &questions, &file_dialogs, &remote_ip, &desktop, &sender};
+    if (qt_services) services = WindowServices{};
+    services.request_sender = window_sender ? nullptr : &sender;
+    window = std::make_unique<MainWindow>(traps, services);
   }
   RecordingMessages messages;
+  RecordingSender sender;
   ScriptedQuestions questions;
   FakeFileDialogs file_dialogs;
   ScriptedRemoteIpDialog remote_ip;
@@ -75,7 +81,7 @@ struct WindowUnderTest {
 
 class WindowTest : public ::testing::Test {
  protected:
-  explicit WindowTest(bool qt_services = false) : ui(qt_services) {}
+  explicit WindowTest(bool qt_services = false, bool window_sender = false) : ui(qt_services, window_sender) {}
   void SetUp() override { ResetSettings(); }
   void TearDown() override { ResetSettings(); }
 

@@ -1,0 +1,25 @@
+#pragma once
+// How the dialogs' colours look to a test: a white dialog background, black-on-white controls,
+// and controls left with the colours they inherit.
+
+#include <QColor>
+#include <QPalette>
+#include <QWidget>
+
+namespace sd::test {
+
+inline bool IsBlackOnWhite(const QWidget& w) {
+  const QPalette& p = w.palette();
+  return p.color(QPalette::WindowText) == QColor(0, 0, 0) && p.color(QPalette::Window) == QColor(255, 255, 255) &&
+         p.color(QPalette::Text) == QColor(0, 0, 0) && p.color(QPalette::Base) == QColor(255, 255, 255) &&
+         w.autoFillBackground();
+}
+
+inline bool HasWhiteBackground(const QWidget& dialog) {
+  return dialog.palette().color(QPalette::Window) == QColor(255, 255, 255) && dialog.autoFillBackground();
+}
+
+// No colours of its own: the widget draws with what it inherits.
+inline bool KeepsDefaultColours(const QWidget& w) { return !w.testAttribute(Qt::WA_SetPalette); }
+
+}  // namespace sd::test
