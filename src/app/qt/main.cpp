@@ -10,6 +10,8 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Switchdesk"));
+  // Ties the window to its installed desktop entry (its icon and name on Wayland).
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.switchdesk.Switchdesk"));
   QApplication::setWindowIcon(sd::gui::ImageIcon(sd::gui::Image::Program));
 
   // The first start of an installed program makes the per-user settings folder.
