@@ -3,7 +3,9 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev qt6-svg-dev iproute2 nftables procps tshark)
+          qt6-base-dev qt6-svg-dev iproute2 nftables procps tshark
+          # The package test: building the .deb, what it depends on, and its checks.
+          dpkg-dev libcap2-bin qt6-qpa-plugins man-db appstream desktop-file-utils)
 
 missing=()
 for p in "${packages[@]}"; do

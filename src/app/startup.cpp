@@ -1,5 +1,8 @@
 #include "app/startup.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "app/network_engine.h"
 #include "app/switchdesk_dlg.h"
 #include "protocol/operation_context.h"
@@ -7,6 +10,18 @@
 #include "settings/trap_store.h"
 
 namespace sd {
+
+std::string IgmpUnavailableMessage() {
+  std::error_code ec;
+  std::string program = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+  if (ec || program.empty()) program = "PROGRAM";
+  if (program.find(' ') != std::string::npos) program = "'" + program + "'";
+  return "IGMP membership reports cannot be sent: opening a raw socket needs the CAP_NET_RAW "
+         "capability.\nTo grant it to this program, run once:\n  sudo setcap cap_net_raw=ep " + program +
+         "\n(installing the switchdesk package does this), or start it as root.\n"
+         "Switchdesk runs on without the reports; switches that rely on them may stop forwarding "
+         "the group's requests.";
+}
 
 bool LoadSettingsAndDeviceLists(CSwitchdeskDlg& dialog, IMessages& messages) {
   const bool settings_loaded = LoadSettings(messages) == 0;
@@ -25,7 +40,7 @@ StartupOutcome StartNetworkEngine(NetworkEngine& engine, IMessages& messages) {
   if (outcome.can_run) {
     outcome.igmp_reports = engine.StartIgmpReportThread();
     // Said once, at start-up, when reports are wanted; everything else works without them.
-    if (!outcome.igmp_reports && Settings.multicast_timer_flag != 0) messages.Warning(kIgmpUnavailableMessage);
+    if (!outcome.igmp_reports && Settings.multicast_timer_flag != 0) messages.Warning(IgmpUnavailableMessage());
   }
   return outcome;
 }

@@ -2,6 +2,8 @@
 // The core's part of the main dialog's start-up, in its fixed order. The window does its own
 // steps (icon, menu, the 5-second timer, the "DHCP Refresh" button) around this call.
 
+#include <string>
+
 #include "common/messages.h"
 
 namespace sd {
@@ -10,10 +12,9 @@ class CSwitchdeskDlg;
 class NetworkEngine;
 class TrapStore;
 
-inline constexpr const char* kIgmpUnavailableMessage =
-    "IGMP membership reports cannot be sent: opening a raw socket needs the CAP_NET_RAW "
-    "capability (or root).\nSwitchdesk runs on without them; switches that rely on the reports "
-    "may stop forwarding the group's requests.";
+// Said once when IGMP membership reports are wanted but the raw socket cannot be opened: what
+// is missing and the command that grants it to this very program.
+std::string IgmpUnavailableMessage();
 
 struct StartupOutcome {
   bool settings_loaded = false;

@@ -6,6 +6,7 @@
 
 #include "protocol/device_record.h"
 #include "protocol/packet_header.h"
+#include "settings/config_folder.h"
 
 namespace sd::cli {
 
@@ -13,9 +14,11 @@ namespace {
 
 constexpr std::string_view kProgramHelp = R"(usage: switchdesk-cli COMMAND [OPTIONS]
 
-Switchdesk in a terminal. It works on the same device lists as the window and shares its cfg/
-folder: define.ecf (settings), monitor.cfg (the Monitor List) and syslog.log (the event log), in
-cfg/ beside the program or in $SWITCHDESK_CONFIG_DIR.
+Switchdesk in a terminal. It works on the same device lists as the window and shares its
+settings folder: define.ecf (settings), monitor.cfg (the Monitor List) and syslog.log (the event
+log). The folder is $SWITCHDESK_CONFIG_DIR when set, else cfg/ beside the program when that takes
+new files, else $XDG_CONFIG_HOME/switchdesk or ~/.config/switchdesk, made on the first start with
+the installed default define.ecf. --version names the folder in use.
 
 Commands:
   discover                  find the switches on the network and print the Discovery List
@@ -28,7 +31,7 @@ Commands:
 
 Options:
   --help, -h   this text; COMMAND --help describes a command
-  --version    the program's version and the protocol version it speaks
+  --version    the program's version, the protocol version it speaks and the settings folder
 
 What the window shows in a message box comes as "Title: text" on standard error.
 Exit status: 0 on success, 1 when the program refused or failed (its message says why), 2 when
@@ -304,7 +307,8 @@ std::string HelpText(std::string_view topic) {
 
 std::string VersionText() {
   return "switchdesk-cli: Switchdesk Version 2.05\nProtocol Version " +
-         FormatProtocolVersion(VERSION_MAJOR, VERSION_MINOR_REPLY, VERSION_INTERFACE_MANAGER) + "\n";
+         FormatProtocolVersion(VERSION_MAJOR, VERSION_MINOR_REPLY, VERSION_INTERFACE_MANAGER) + "\n" +
+         DescribeConfigFolder() + "\n";
 }
 
 }  // namespace sd::cli

@@ -14,6 +14,7 @@
 #include "devices/list_control.h"
 #include "net/event_loop.h"
 #include "protocol/ipv4.h"
+#include "settings/config_folder.h"
 #include "settings/event_log.h"
 #include "settings/trap_store.h"
 
@@ -233,12 +234,15 @@ int RunCli(const std::vector<std::string>& args, Console& console) {
       console.out << HelpText(c.help_topic);
       return kExitOk;
     case CommandKind::Version:
+      PrepareConfigFolder();
       console.out << VersionText();
       return kExitOk;
     default:
       break;
   }
 
+  // The first start of an installed program makes the per-user folder, before anything reads it.
+  PrepareConfigFolder();
   Session s(console, c.yes);
   if (c.kind == CommandKind::Discover || c.kind == CommandKind::Watch) return NetworkRun(s, console, c).Run();
   if (!StartLists(s)) return kExitFailed;

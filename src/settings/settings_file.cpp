@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -113,14 +112,6 @@ void ApplySettings(const ParsedSettings& v) {
 }
 
 void ResetSettings() { ApplySettings(ParsedSettings{}); Settings.unicast_port = Settings.agent_port = Settings.multicast_port = 0; }
-
-std::string ConfigFolderPath() {
-  if (const char* dir = std::getenv("SWITCHDESK_CONFIG_DIR"); dir && *dir) return dir;
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return "cfg";
-  return (exe.parent_path() / "cfg").string();
-}
 
 std::string SettingsFilePath() { return ConfigFolderPath() + "/define.ecf"; }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/messages.h"
+#include "settings/config_folder.h"
 
 namespace sd {
 
@@ -47,8 +48,7 @@ void ApplySettings(const ParsedSettings& values);
 // Puts every value back to zero.
 void ResetSettings();
 
-// The settings folder: $SWITCHDESK_CONFIG_DIR when set, else cfg/ beside the executable.
-std::string ConfigFolderPath();
+// define.ecf in the settings folder (ConfigFolderPath, settings/config_folder.h).
 std::string SettingsFilePath();
 
 // The checksum of define.ecf: the 8-bit ones' complement sum of the bytes, 0..255.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/network_engine.h"
 #include "devices/monitor_file.h"
 #include "net/event_loop.h"
@@ -18,6 +20,15 @@ struct NoIndicator : ITrapIndicator {
 
 // Without define.ecf nothing is configured: no group to join, so the program must end. No packet
 // leaves: joining the empty group is refused before anything is sent.
+// Without the capability the program says what is missing and how to grant it to itself.
+TEST(StartupTest, TheIgmpWarningNamesTheMissingCapabilityAndTheFixForThisProgram) {
+  const std::string text = IgmpUnavailableMessage();
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+  EXPECT_NE(text.find("needs the CAP_NET_RAW capability"), std::string::npos) << text;
+  EXPECT_NE(text.find("\n  sudo setcap cap_net_raw=ep " + self + "\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Switchdesk runs on without the reports"), std::string::npos) << text;
+}
+
 TEST(StartupTest, RejectedSettingsLeadToTheClosingMessage) {
   test::TempConfigDir dir;
   test::MainDialogFixture f;

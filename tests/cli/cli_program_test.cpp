@@ -2,6 +2,10 @@
 // monitor command on a settings folder of its own.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "devices/monitor_file.h"
 #include "settings/settings_file.h"
 #include "support/run_program.h"
@@ -63,6 +67,63 @@ TEST(CliProgramTest, MonitorCommandsWorkOnTheSettingsFolder) {
   EXPECT_EQ(remove.status, 1);
   EXPECT_EQ(remove.err, "Warning: Delete entry?\nCancel: there is no terminal to answer at; --yes answers OK.\n");
   EXPECT_EQ(dir.Read("monitor.cfg").size(), kMonitorRecordSize);
+}
+
+// The program laid out as a package installs it (bin/switchdesk-cli, share/switchdesk/define.ecf)
+// in a folder of its own: without cfg/ beside it, the first start makes the per-user folder from
+// the installed default and every command uses it; a writable cfg/ beside the program is used
+// as it is; SWITCHDESK_CONFIG_DIR overrides both.
+TEST(CliProgramTest, AnInstalledProgramUsesThePerUserFolderMadeFromTheInstalledDefault) {
+  namespace fs = std::filesystem;
+  test::TempConfigDir scratch;  // only a temporary root here; the override is taken off below
+  const fs::path root = scratch.Path();
+  fs::create_directories(root / "bin");
+  fs::create_directories(root / "share" / "switchdesk");
+  fs::create_directories(root / "home");
+  fs::copy_file(SWITCHDESK_CLI_PATH, root / "bin" / "switchdesk-cli");
+  const fs::path build_cfg = fs::path(SWITCHDESK_CLI_PATH).parent_path() / "cfg" / "define.ecf";
+  fs::copy_file(build_cfg, root / "share" / "switchdesk" / "define.ecf");
+  const std::string program = (root / "bin" / "switchdesk-cli").string();
+  const auto run = [&](std::vector<std::string> env, std::vector<std::string> args) {
+    std::vector<std::string> argv = {"env", "-u", "SWITCHDESK_CONFIG_DIR", "-u", "XDG_CONFIG_HOME",
+                                     "HOME=" + (root / "home").string()};
+    argv.insert(argv.end(), env.begin(), env.end());
+    argv.push_back(program);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return test::RunProgram(argv);
+  };
+  const fs::path per_user = root / "home" / ".config" / "switchdesk";
+
+  const test::ProgramResult version = run({}, {"--version"});
+  EXPECT_EQ(version.status, 0) << version.err;
+  EXPECT_NE(version.out.find("\nSettings folder: " + per_user.string() + " (per user)\n"), std::string::npos)
+      << version.out;
+  std::ifstream made(per_user / "define.ecf", std::ios::binary), shipped(build_cfg, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(made), {}),
+            std::string(std::istreambuf_iterator<char>(shipped), {}));
+
+  const test::ProgramResult add = run({}, {"monitor", "add", "192.168.0.10"});
+  EXPECT_EQ(add.status, 0) << add.err;
+  EXPECT_EQ(fs::file_size(per_user / "monitor.cfg"), kMonitorRecordSize);
+
+  const struct {
+    std::vector<std::string> env;
+    bool cfg_beside;
+    std::string line;
+  } cases[] = {
+      {{"XDG_CONFIG_HOME=" + (root / "xdg").string()}, false,
+       "Settings folder: " + (root / "xdg" / "switchdesk").string() + " (per user)"},
+      {{}, true, "Settings folder: " + (root / "bin" / "cfg").string() + " (beside the program)"},
+      {{"SWITCHDESK_CONFIG_DIR=/somewhere"}, true, "Settings folder: /somewhere (set by SWITCHDESK_CONFIG_DIR)"},
+  };
+  for (const auto& c : cases) {
+    if (c.cfg_beside) fs::create_directories(root / "bin" / "cfg");
+    const test::ProgramResult r = run(c.env, {"--version"});
+    EXPECT_NE(r.out.find(c.line), std::string::npos) << r.out;
+  }
+  EXPECT_TRUE(fs::exists(root / "xdg" / "switchdesk" / "define.ecf"));
+  EXPECT_TRUE(fs::is_empty(root / "bin" / "cfg")) << "a cfg/ beside the program is used as it is";
+  EXPECT_FALSE(fs::exists("/somewhere"));
 }
 
 }  // namespace

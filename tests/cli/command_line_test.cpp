@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/temp_dir.h"
+
 namespace sd::cli {
 namespace {
 
@@ -142,7 +144,9 @@ TEST(CommandLineTest, EveryTopicHasItsOwnHelpAndItsUsageLine) {
       {"watch", "usage: switchdesk-cli watch [--refresh 15s|30s|1m|2m|5m] [--json]"},
   };
   for (const auto& [topic, usage] : topics) EXPECT_EQ(HelpText(topic).rfind(usage, 0), 0u) << topic;
-  EXPECT_EQ(VersionText(), "switchdesk-cli: Switchdesk Version 2.05\nProtocol Version 2.001.003\n");
+  test::TempConfigDir dir;
+  EXPECT_EQ(VersionText(), "switchdesk-cli: Switchdesk Version 2.05\nProtocol Version 2.001.003\nSettings folder: " +
+                               dir.Path() + " (set by SWITCHDESK_CONFIG_DIR)\n");
 }
 
 }  // namespace

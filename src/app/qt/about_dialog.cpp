@@ -5,6 +5,7 @@
 
 #include "app/qt/dialog_colours.h"
 #include "app/qt/images.h"
+#include "settings/config_folder.h"
 
 namespace sd::gui {
 
@@ -20,6 +21,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   program_version_->setObjectName(QStringLiteral("programVersion"));
   protocol_version_ = new QLabel(QString::fromLatin1(kProtocolVersionText), this);
   protocol_version_->setObjectName(QStringLiteral("protocolVersion"));
+  settings_folder_ = new QLabel(QString::fromStdString(DescribeConfigFolder()), this);
+  settings_folder_->setObjectName(QStringLiteral("settingsFolder"));
+  settings_folder_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   ok_ = new QPushButton(QStringLiteral("OK"), this);
   ok_->setObjectName(QStringLiteral("ok"));
   ok_->setDefault(true);
@@ -30,6 +34,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   texts->addWidget(program_version_);
   texts->addSpacing(8);
   texts->addWidget(protocol_version_);
+  texts->addSpacing(8);
+  texts->addWidget(settings_folder_);
   texts->addStretch(1);
   auto* top = new QHBoxLayout;
   top->addWidget(icon_);
@@ -47,6 +53,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   UseDialogBackground(*this);
   UseBlackOnWhite(*program_version_);
   UseBlackOnWhite(*protocol_version_);
+  UseBlackOnWhite(*settings_folder_);
 }
 
 }  // namespace sd::gui

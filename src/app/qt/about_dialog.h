@@ -1,5 +1,6 @@
 #pragma once
-// "About": the program's version and the version of the protocol it speaks.
+// "About": the program's version, the version of the protocol it speaks and the settings
+// folder in use.
 
 #include <QDialog>
 #include <QLabel>
@@ -19,12 +20,14 @@ class CAboutDlg : public QDialog {
   QLabel* IconLabel() const { return icon_; }
   QLabel* ProgramVersionLabel() const { return program_version_; }
   QLabel* ProtocolVersionLabel() const { return protocol_version_; }
+  QLabel* SettingsFolderLabel() const { return settings_folder_; }
   QPushButton* OkButton() const { return ok_; }
 
  private:
   QLabel* icon_ = nullptr;
   QLabel* program_version_ = nullptr;
   QLabel* protocol_version_ = nullptr;
+  QLabel* settings_folder_ = nullptr;
   QPushButton* ok_ = nullptr;
 };
 

@@ -4,12 +4,18 @@
 
 #include "app/qt/images.h"
 #include "app/qt/main_window.h"
+#include "settings/config_folder.h"
 #include "settings/trap_store.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Switchdesk"));
+  // Ties the window to its installed desktop entry (its icon and name on Wayland).
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.switchdesk.Switchdesk"));
   QApplication::setWindowIcon(sd::gui::ImageIcon(sd::gui::Image::Program));
+
+  // The first start of an installed program makes the per-user settings folder.
+  sd::PrepareConfigFolder();
 
   // The traps received while the program runs; the network engine files them here.
   sd::TrapStore traps;

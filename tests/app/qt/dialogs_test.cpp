@@ -35,11 +35,14 @@ using sd::test::IsBlackOnWhite;
 
 // ---- About ----
 
-TEST(AboutDialogTest, ShowsBothVersionsTheIconAndOk) {
+TEST(AboutDialogTest, ShowsBothVersionsTheSettingsFolderTheIconAndOk) {
+  test::TempConfigDir dir;
   CAboutDlg about;
   EXPECT_EQ(about.windowTitle(), "About");
   EXPECT_EQ(about.ProgramVersionLabel()->text(), "Switchdesk Version 2.05");
   EXPECT_EQ(about.ProtocolVersionLabel()->text(), "Protocol Version 2.001.003");
+  EXPECT_EQ(about.SettingsFolderLabel()->text().toStdString(),
+            "Settings folder: " + dir.Path() + " (set by SWITCHDESK_CONFIG_DIR)");
   EXPECT_EQ(about.OkButton()->text(), "OK");
   EXPECT_TRUE(about.OkButton()->isDefault());
   EXPECT_EQ(about.IconLabel()->pixmap().toImage(),
@@ -52,6 +55,7 @@ TEST(AboutDialogTest, WhiteDialogWithBlackOnWhiteTextsAndPlainButton) {
   EXPECT_TRUE(HasWhiteBackground(about));
   EXPECT_TRUE(IsBlackOnWhite(*about.ProgramVersionLabel()));
   EXPECT_TRUE(IsBlackOnWhite(*about.ProtocolVersionLabel()));
+  EXPECT_TRUE(IsBlackOnWhite(*about.SettingsFolderLabel()));
   EXPECT_EQ(about.OkButton()->palette().color(QPalette::Button),
             QApplication::palette().color(QPalette::Button));
   SaveScreenshot(about, "about_dialog");
