@@ -254,9 +254,10 @@ done < <(dpkg-deb --fsys-tarfile "$deb" | tar -t)
 [ ! -e /usr/share/switchdesk ] || fail "left behind: /usr/share/switchdesk"
 left=$(find "$tmp/overlay" -name '*switchdesk*' | sed "s|^$tmp/overlay/||")
 [ -z "$left" ] || fail "left behind: $left"
-# Beyond directories that were touched, /usr and /etc keep only the icon cache the theme's
-# trigger rebuilt.
-left=$(find "$tmp/overlay/usr/upper" "$tmp/overlay/etc/upper" ! -type d ! -name icon-theme.cache | sed "s|^$tmp/overlay/||")
+# Beyond directories that were touched, /usr and /etc keep only the caches that the system's
+# triggers rebuild for every package (icon theme, desktop entries' MIME types).
+left=$(find "$tmp/overlay/usr/upper" "$tmp/overlay/etc/upper" ! -type d ! -name icon-theme.cache \
+  ! -name mimeinfo.cache | sed "s|^$tmp/overlay/||")
 [ -z "$left" ] || fail "left behind: $left"
 [ -f "$folder/define.ecf" ] || fail "the user's settings went too"
 ok "nothing of the package is left; the user's settings folder stays"
