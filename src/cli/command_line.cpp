@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "operations/configuration_form.h"
 #include "protocol/device_record.h"
 #include "protocol/packet_header.h"
 #include "settings/config_folder.h"
@@ -28,6 +29,14 @@ Commands:
   monitor import FILE       merge a saved Monitor List into it
   monitor export FILE       save the Monitor List to another file
   watch                     poll the Monitor List; report not-alive switches, recoveries, traps
+  set TARGET [OPTIONS]      "Configure settings": addresses, names, DHCP mode, group interval
+  password TARGET           "Change password"
+  dhcp-refresh TARGET       "DHCP Refresh": the switch renews its DHCP lease
+  upgrade TARGET FILE       "Upgrade firmware": uploads FILE by TFTP and waits for the reboot
+
+TARGET is a switch's IP address or MAC address (02:00:00:00:00:10, 02-00-... or 020000000010).
+Passwords are never given on the command line: they are asked for at the terminal (not shown
+as typed), or read from a file (--password-file) or an environment variable (--password-env).
 
 Options:
   --help, -h   this text; COMMAND --help describes a command
@@ -86,6 +95,66 @@ Ctrl-C or SIGTERM stops it: the threads end, the sockets close, and the exit sta
                    "time", "ip", then "mac" and "name" (system name), or "text" (the trap's)
 )";
 
+constexpr std::string_view kTargetHelp = R"(
+TARGET is the switch's IP or MAC address. The command first runs a discovery, as "Discover"
+does: a switch of the Monitor List answers into it and is then addressed by unicast, like a row
+chosen in the window's Monitor List; any other switch is chosen in the Discovery List and
+addressed by broadcast and multicast with its MAC address. Then the window's checks run on that
+one row, with the window's messages as "Title: text" on standard error.
+
+  --wait SECONDS            how long the discovery collects replies (default 3; up to 600)
+  --password-file PATH      the switch's password is the first line of PATH
+  --password-env NAME       the switch's password is the value of the variable NAME
+Without either, the password is asked for at the terminal without echo. Passwords are never
+printed or logged, and are wiped from memory once the request is out.
+)";
+
+constexpr std::string_view kSetHelp = R"(usage: switchdesk-cli set TARGET [--ip A] [--netmask A] [--gateway A] [--trap A]
+           [--name TEXT] [--location TEXT] [--dhcp on|off] [--group-interval N] [PASSWORD]
+
+"Configure settings" on one switch: the fields given change, every other field keeps what the
+switch reported, as the "Configuration setting" dialog opens with them. "Set" checks the fields
+in the dialog's order with its messages, then sends one set request; the program waits for the
+switch's answer and ends with 0 on "Set successful", 1 on the switch's error (such as "Password
+error.") or when no answer came.
+
+  --ip A, --netmask A, --gateway A   the IP settings (a.b.c.d); not while DHCP is enabled
+  --trap A                 the trap receiver (0.0.0.0: none)
+  --name TEXT              the system name (at most 20 characters)
+  --location TEXT          the location (at most 20 characters)
+  --dhcp on|off            "Enable" or "Disable" DHCP (for a switch that reports its mode)
+  --group-interval N       the switch's group interval: 0 or 120 to 1225 (when it reports one)
+)";
+
+constexpr std::string_view kPasswordHelp = R"(usage: switchdesk-cli password TARGET [PASSWORD] [--new-password-file PATH | --new-password-env NAME]
+
+"Change password" on one switch: the original password (PASSWORD, as below), then the new one,
+asked for twice at the terminal ("New password", "Confirm password") or read once from a file or
+a variable. The dialog's checks and messages apply; the program waits for the switch's answer
+and ends with 0 on "Set successful", 1 on the switch's error or when no answer came.
+
+  --new-password-file PATH   the new password is the first line of PATH
+  --new-password-env NAME    the new password is the value of the variable NAME
+)";
+
+constexpr std::string_view kDhcpRefreshHelp = R"(usage: switchdesk-cli dhcp-refresh TARGET [PASSWORD]
+
+"DHCP Refresh" on one switch that uses DHCP: the switch drops its address and asks its DHCP
+server for one. Ends with 0 on "Set successful", 1 on the switch's error (such as "Dhcp refresh
+fail") or when no answer came.
+)";
+
+constexpr std::string_view kUpgradeHelp = R"(usage: switchdesk-cli upgrade TARGET FILE [PASSWORD]
+
+"Upgrade firmware" on one switch: the window's checks (selection, agent version, the switch's
+address unique in its list and in a subnet of this computer), then the upgrade trigger with the
+password, the TFTP upload of FILE (at most 127 characters of path), the pause while the switch
+writes its flash and the reboot watch (after 12 s a discovery every second, up to 110). The
+upload shows a progress bar on a terminal and progress lines otherwise. Ends with 0 on
+"Firmware upgrade successful.", 1 when the upgrade failed or was refused, 130 on Ctrl-C (the
+switch is not told).
+)";
+
 struct OptionRule {
   bool takes_value;
 };
@@ -97,12 +166,32 @@ const std::map<std::string, OptionRule>& OptionsOf(CommandKind kind) {
   static const std::map<std::string, OptionRule> none = {};
   static const std::map<std::string, OptionRule> yes = {{"--yes", {false}}};
   static const std::map<std::string, OptionRule> watch = {{"--refresh", {true}}, {"--json", {false}}};
+  static const std::map<std::string, OptionRule> device = {
+      {"--wait", {true}}, {"--password-file", {true}}, {"--password-env", {true}}};
+  static const std::map<std::string, OptionRule> set = [] {
+    auto options = device;
+    for (const char* name : {"--ip", "--netmask", "--gateway", "--trap", "--name", "--location", "--dhcp",
+                             "--group-interval"}) {
+      options[name] = {true};
+    }
+    return options;
+  }();
+  static const std::map<std::string, OptionRule> password = [] {
+    auto options = device;
+    options["--new-password-file"] = {true};
+    options["--new-password-env"] = {true};
+    return options;
+  }();
   switch (kind) {
     case CommandKind::Discover: return discover;
     case CommandKind::MonitorList: return list;
     case CommandKind::MonitorRemove:
     case CommandKind::MonitorExport: return yes;
     case CommandKind::Watch: return watch;
+    case CommandKind::Set: return set;
+    case CommandKind::Password: return password;
+    case CommandKind::DhcpRefresh:
+    case CommandKind::Upgrade: return device;
     default: return none;
   }
 }
@@ -111,6 +200,10 @@ std::string TopicOf(CommandKind kind) {
   switch (kind) {
     case CommandKind::Discover: return "discover";
     case CommandKind::Watch: return "watch";
+    case CommandKind::Set: return "set";
+    case CommandKind::Password: return "password";
+    case CommandKind::DhcpRefresh: return "dhcp-refresh";
+    case CommandKind::Upgrade: return "upgrade";
     case CommandKind::Help:
     case CommandKind::Version: return "";
     default: return "monitor";
@@ -122,6 +215,49 @@ ParseResult Error(std::string message, std::string topic) {
 }
 
 ParseResult Ok(CommandLine command) { return {std::move(command), {}, {}}; }
+
+// The commands that stand alone (not under "monitor"), by name.
+const std::map<std::string, CommandKind, std::less<>>& TopCommands() {
+  static const std::map<std::string, CommandKind, std::less<>> commands = {
+      {"discover", CommandKind::Discover}, {"watch", CommandKind::Watch},
+      {"set", CommandKind::Set},           {"password", CommandKind::Password},
+      {"dhcp-refresh", CommandKind::DhcpRefresh}, {"upgrade", CommandKind::Upgrade},
+  };
+  return commands;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::optional<std::string> ParseMacText(std::string_view text) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string mac;
+  // Twelve digits in a row, or six pairs with one separator (':' or '-') between pairs.
+  const bool separated = text.size() == 17;
+  if (!separated && text.size() != 12) return std::nullopt;
+  const char separator = separated ? text[2] : 0;
+  if (separated && separator != ':' && separator != '-') return std::nullopt;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (separated && i % 3 == 2) {
+      if (text[i] != separator) return std::nullopt;
+      continue;
+    }
+    const int digit = HexDigit(text[i]);
+    if (digit < 0) return std::nullopt;
+    mac += kDigits[digit];
+  }
+  return mac;
+}
+
+// The value of an option that takes a text typed into a dialog's edit of `limit` characters.
+std::optional<std::string> EditText(const std::string& value, std::size_t limit) {
+  if (value.size() > limit) return std::nullopt;
+  return value;
+}
 
 }  // namespace
 
@@ -146,6 +282,19 @@ std::optional<std::uint32_t> ParseAddressArgument(std::string_view text) {
   }
   if (fields != 4 || text.empty()) return std::nullopt;
   return address;
+}
+
+std::optional<TargetArgument> ParseTargetArgument(std::string_view text) {
+  TargetArgument target;
+  if (const auto ip = ParseAddressArgument(text)) {
+    target.ip = *ip;
+    return target;
+  }
+  if (auto mac = ParseMacText(text)) {
+    target.mac_text = std::move(*mac);
+    return target;
+  }
+  return std::nullopt;
 }
 
 std::optional<int> ParseRefreshTime(std::string_view text) {
@@ -186,7 +335,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     CommandLine c;
     if (args.size() > 2) return Error("help takes one command at most", "");
     if (args.size() == 2) {
-      if (args[1] != "discover" && args[1] != "monitor" && args[1] != "watch") {
+      if (args[1] != "monitor" && !TopCommands().contains(args[1])) {
         return Error("no command '" + args[1] + "'", "");
       }
       c.help_topic = args[1];
@@ -196,10 +345,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 
   CommandLine c;
   std::size_t next = 1;
-  if (first == "discover") {
-    c.kind = CommandKind::Discover;
-  } else if (first == "watch") {
-    c.kind = CommandKind::Watch;
+  if (const auto top = TopCommands().find(first); top != TopCommands().end()) {
+    c.kind = top->second;
   } else if (first == "monitor") {
     // The subcommand decides the options; --help may come before it.
     if (args.size() < 2) return Error("monitor needs list, add, remove, import or export", "monitor");
@@ -266,6 +413,34 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       const auto refresh = ParseRefreshTime(*value);
       if (!refresh) return Error("--refresh takes 15s, 30s, 1m, 2m or 5m, not '" + *value + "'", topic);
       c.refresh_seconds = *refresh;
+    } else if (name == "--password-file" || name == "--password-env" || name == "--new-password-file" ||
+               name == "--new-password-env") {
+      SecretSource& source = name.starts_with("--new-") ? c.new_password : c.password;
+      if (source.kind != SecretSource::Kind::Prompt) {
+        return Error(std::string(name.starts_with("--new-") ? "the new password" : "the password") +
+                         " comes from one place only",
+                     topic);
+      }
+      if (value->empty()) return Error(name + " needs a value", topic);
+      source.kind = name.ends_with("-file") ? SecretSource::Kind::File : SecretSource::Kind::Environment;
+      source.where = *value;
+    } else if (name == "--ip" || name == "--netmask" || name == "--gateway" || name == "--trap") {
+      const auto a = ParseAddressArgument(*value);
+      if (!a) return Error(name + " takes an IP address (a.b.c.d, each 0 to 255), not '" + *value + "'", topic);
+      (name == "--ip" ? c.fields.ip : name == "--netmask" ? c.fields.subnet_mask
+                                    : name == "--gateway" ? c.fields.gateway
+                                                          : c.fields.trap_ip) = *a;
+    } else if (name == "--name" || name == "--location") {
+      const auto text = EditText(*value, kDialogTextLimit);
+      if (!text) return Error(name + " takes at most 20 characters", topic);
+      (name == "--name" ? c.fields.system_name : c.fields.location) = *text;
+    } else if (name == "--dhcp") {
+      if (*value != "on" && *value != "off") return Error("--dhcp takes on or off, not '" + *value + "'", topic);
+      c.fields.dhcp = *value == "on";
+    } else if (name == "--group-interval") {
+      const auto text = EditText(*value, kGroupIntervalTextLimit);
+      if (!text) return Error("--group-interval takes at most 4 characters", topic);
+      c.fields.group_interval = *text;
     }
   }
 
@@ -291,6 +466,26 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       }
       c.file = positional[0];
       break;
+    case CommandKind::Set:
+    case CommandKind::Password:
+    case CommandKind::DhcpRefresh:
+    case CommandKind::Upgrade: {
+      const bool upgrade = c.kind == CommandKind::Upgrade;
+      if (positional.size() != (upgrade ? 2u : 1u)) {
+        return Error(topic + (upgrade ? " takes TARGET and FILE" : " takes one TARGET"), topic);
+      }
+      const auto target = ParseTargetArgument(positional[0]);
+      if (!target) return Error("'" + positional[0] + "' is not an IP or MAC address", topic);
+      c.target = *target;
+      if (upgrade) {
+        if (positional[1].empty()) return Error("upgrade takes TARGET and FILE", topic);
+        c.file = positional[1];
+      }
+      if (c.kind == CommandKind::Set && c.fields.Empty()) {
+        return Error("set needs at least one field to change", topic);
+      }
+      break;
+    }
     default:
       if (!positional.empty()) return Error("unexpected argument '" + positional[0] + "'", topic);
       break;
@@ -302,6 +497,10 @@ std::string HelpText(std::string_view topic) {
   if (topic == "discover") return std::string(kDiscoverHelp);
   if (topic == "monitor") return std::string(kMonitorHelp);
   if (topic == "watch") return std::string(kWatchHelp);
+  if (topic == "set") return std::string(kSetHelp) + std::string(kTargetHelp);
+  if (topic == "password") return std::string(kPasswordHelp) + std::string(kTargetHelp);
+  if (topic == "dhcp-refresh") return std::string(kDhcpRefreshHelp) + std::string(kTargetHelp);
+  if (topic == "upgrade") return std::string(kUpgradeHelp) + std::string(kTargetHelp);
   return std::string(kProgramHelp);
 }
 

@@ -8,9 +8,15 @@
 //   switchdesk-cli monitor import FILE
 //   switchdesk-cli monitor export FILE [--yes]
 //   switchdesk-cli watch [--refresh 15s|30s|1m|2m|5m] [--json]
+//   switchdesk-cli set TARGET [--ip A] [--netmask A] [--gateway A] [--trap A] [--name T]
+//                      [--location T] [--dhcp on|off] [--group-interval N] [PASSWORD SOURCE]
+//   switchdesk-cli password TARGET [PASSWORD SOURCE] [--new-password-file F | --new-password-env V]
+//   switchdesk-cli dhcp-refresh TARGET [PASSWORD SOURCE]
+//   switchdesk-cli upgrade TARGET FILE [PASSWORD SOURCE]
 //   switchdesk-cli [COMMAND] --help | help [COMMAND] | --version
 //
-// No option ever carries a password: commands that will need one ask for it at the terminal.
+// TARGET is a switch's IP or MAC address; the PASSWORD SOURCE is --password-file F or
+// --password-env V, else a prompt at the terminal. No option ever carries a password itself.
 
 #include <chrono>
 #include <cstdint>
@@ -31,6 +37,41 @@ enum class CommandKind {
   MonitorImport,
   MonitorExport,
   Watch,
+  Set,
+  Password,
+  DhcpRefresh,
+  Upgrade,
+};
+
+// A switch named on the command line: by its IP address or by its MAC address (then as the
+// lists' MAC texts spell it, twelve lower-case hexadecimal digits).
+struct TargetArgument {
+  std::optional<std::uint32_t> ip;
+  std::string mac_text;
+  bool operator==(const TargetArgument&) const = default;
+};
+
+// Where a password comes from: a prompt without echo at the terminal, the first line of a file,
+// or an environment variable.
+struct SecretSource {
+  enum class Kind { Prompt, File, Environment };
+  Kind kind = Kind::Prompt;
+  std::string where;  // the file's path or the variable's name
+  bool operator==(const SecretSource&) const = default;
+};
+
+// The fields `set` changes; the others keep what the switch reported, as the dialog opens with.
+struct SetFields {
+  std::optional<std::uint32_t> ip;
+  std::optional<std::uint32_t> subnet_mask;
+  std::optional<std::uint32_t> gateway;
+  std::optional<std::uint32_t> trap_ip;
+  std::optional<std::string> system_name;
+  std::optional<std::string> location;
+  std::optional<bool> dhcp;  // true: "Enable", false: "Disable"
+  std::optional<std::string> group_interval;
+  bool operator==(const SetFields&) const = default;
+  bool Empty() const { return *this == SetFields{}; }
 };
 
 inline constexpr std::chrono::milliseconds kDefaultDiscoverWait{3000};
@@ -38,15 +79,23 @@ inline constexpr std::chrono::milliseconds kLongestDiscoverWait{600000};
 
 struct CommandLine {
   CommandKind kind = CommandKind::Help;
-  // Help: "" for the program, else "discover", "monitor" or "watch".
+  // Help: "" for the program, else "discover", "monitor", "watch", "set", "password",
+  // "dhcp-refresh" or "upgrade".
   std::string help_topic;
   bool json = false;
   bool yes = false;
+  // discover: how long replies are collected; set, password, dhcp-refresh, upgrade: the
+  // discovery that finds the target.
   std::chrono::milliseconds wait = kDefaultDiscoverWait;
   int refresh_seconds = 15;
   // add: one address; remove: one or more (host order).
   std::vector<std::uint32_t> addresses;
   std::string file;
+  // set, password, dhcp-refresh, upgrade (whose FILE is `file`).
+  TargetArgument target;
+  SetFields fields;
+  SecretSource password;
+  SecretSource new_password;
 
   bool operator==(const CommandLine&) const = default;
 };
@@ -65,6 +114,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args);
 // 0 to 255, where an empty field reads as 0 ("10...5" is 10.0.0.5). Whether it is an acceptable
 // host address is not decided here.
 std::optional<std::uint32_t> ParseAddressArgument(std::string_view text);
+
+// A switch's IP address (as ParseAddressArgument reads it) or MAC address (twelve hexadecimal
+// digits, in pairs separated by ':' or '-' or not at all; either case).
+std::optional<TargetArgument> ParseTargetArgument(std::string_view text);
 
 // A refresh time of the "Refresh time" menu: 15s, 30s, 1m, 2m or 5m (also the plain number of
 // seconds: 15, 30, 60, 120 or 300). The interval in seconds, or nothing.

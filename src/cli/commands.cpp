@@ -8,6 +8,7 @@
 #include "app/startup.h"
 #include "app/switchdesk_dlg.h"
 #include "cli/command_line.h"
+#include "cli/device_commands.h"
 #include "cli/output.h"
 #include "cli/stop_signals.h"
 #include "cli/watch_observer.h"
@@ -156,7 +157,16 @@ class NetworkRun {
       if (const auto signal = stop.Take()) signal_ = *signal;
     });
 
-    const int status = c_.kind == CommandKind::Discover ? Discover(loop, engine) : Watch(loop, engine, traps);
+    int status = kExitFailed;
+    if (c_.kind == CommandKind::Discover) {
+      status = Discover(loop, engine);
+    } else if (c_.kind == CommandKind::Watch) {
+      status = Watch(loop, engine, traps);
+    } else {
+      DeviceRun run{s_.dlg, s_.discovery_list, s_.monitor_list, s_.messages, console_, loop, engine,
+                    [this] { return Stopped(); }, stop.Fd()};
+      status = RunDeviceCommand(c_, run);
+    }
 
     loop.UnwatchAll();
     engine.CloseSocketSet();  // joins the poll thread; the IGMP report thread ends with the engine
@@ -244,7 +254,15 @@ int RunCli(const std::vector<std::string>& args, Console& console) {
   // The first start of an installed program makes the per-user folder, before anything reads it.
   PrepareConfigFolder();
   Session s(console, c.yes);
-  if (c.kind == CommandKind::Discover || c.kind == CommandKind::Watch) return NetworkRun(s, console, c).Run();
+  switch (c.kind) {
+    case CommandKind::Discover:
+    case CommandKind::Watch:
+    case CommandKind::Set:
+    case CommandKind::Password:
+    case CommandKind::DhcpRefresh:
+    case CommandKind::Upgrade: return NetworkRun(s, console, c).Run();
+    default: break;
+  }
   if (!StartLists(s)) return kExitFailed;
   switch (c.kind) {
     case CommandKind::MonitorList: return MonitorList(s, c, console);

@@ -14,7 +14,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 // The command line is wrong.
 inline constexpr int kExitUsage = 2;
-// A stop signal ended a command that had not finished its work (discover).
+// A stop signal ended a command that had not finished its work (discover, the device commands).
 inline constexpr int kExitInterrupted = 130;
 
 // Runs the command line `args` (without the program's name); the exit status.

@@ -12,6 +12,12 @@ void ConsoleMessages::ShowMessage(std::string_view text, std::string_view title,
   if (icon == MessageIcon::Warning) ++warnings_;
   err_ << title << ": " << text << '\n';
   err_.flush();
+  if (observer_) observer_(text, icon);
+}
+
+void ConsoleMessages::SetObserver(Observer observer) {
+  std::lock_guard lock(mutex_);
+  observer_ = std::move(observer);
 }
 
 int ConsoleMessages::Errors() const {

@@ -5,6 +5,7 @@
 // given there. What is accepted or refused is still decided by the core behind them.
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <mutex>
 #include <optional>
@@ -24,6 +25,11 @@ struct Console {
   std::ostream& err;
   // Standard input and standard error are a terminal, so a question can be asked and answered.
   bool interactive = false;
+  // The terminal's descriptor (standard input) whose echo a password prompt turns off; -1: the
+  // prompt reads `in` as it is (tests).
+  int terminal_fd = -1;
+  // Standard output is a terminal: progress is drawn as a bar instead of lines.
+  bool out_is_terminal = false;
 };
 
 class ConsoleMessages : public IMessages {
@@ -36,8 +42,14 @@ class ConsoleMessages : public IMessages {
   int Errors() const;
   int Warnings() const;
 
+  // Called with every message after it has been shown (on the thread that showed it); nothing
+  // stops observing.
+  using Observer = std::function<void(std::string_view text, MessageIcon icon)>;
+  void SetObserver(Observer observer);
+
  private:
   std::ostream& err_;
+  Observer observer_;
   mutable std::mutex mutex_;
   int errors_ = 0;
   int warnings_ = 0;

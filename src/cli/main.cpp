@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
   // that watch can still stop its threads and close its sockets.
   ::signal(SIGPIPE, SIG_IGN);
   const std::vector<std::string> args(argv + 1, argv + argc);
-  sd::cli::Console console{std::cin, std::cout, std::cerr, ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO)};
+  const bool interactive = ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO);
+  sd::cli::Console console{std::cin, std::cout, std::cerr, interactive, interactive ? STDIN_FILENO : -1,
+                           ::isatty(STDOUT_FILENO) != 0};
   return sd::cli::RunCli(args, console);
 }

@@ -160,7 +160,7 @@ void ReplyDispatcher::HandleDeviceReply(DeviceRecord& reply, std::span<const std
   if (!FileReply(reply, true, kDiscoveryFull)) return;
   if ((reply.last_command == CMD_SET_REPLY || reply.last_command == CMD_SET_UNICAST_REPLY) &&
       EndAwaitedSet(reply)) {
-    messages_.Information("Set successful");
+    messages_.Information(kSetSuccessful);
   }
   // A rebuilt row loses its selection; the user's selection comes back.
   if (monitor_selected >= 0) dialog_.MonitorListControl().SetSelected(monitor_selected, true);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string_view>
 
 #include "common/messages.h"
 #include "protocol/device_record.h"
@@ -17,6 +18,9 @@ namespace sd {
 
 class CSwitchdeskDlg;
 class UdpSocket;
+
+// Shown (title "Information") when the switch whose set reply is awaited answers without error.
+inline constexpr std::string_view kSetSuccessful = "Set successful";
 
 // Copies the reply over the entry, except that a device of interface version 2 or more that did
 // not report its DHCP mode keeps the mode the entry had.

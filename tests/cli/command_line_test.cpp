@@ -113,6 +113,92 @@ TEST(CommandLineTest, RefusedCommandLinesNameTheProblemAndTheHelpThatFits) {
   }
 }
 
+TEST(CommandLineTest, DeviceCommandsTakeATargetFieldsAndPasswordSourcesButNoPassword) {
+  struct Case {
+    std::vector<std::string> args;
+    CommandLine expected;
+  };
+  CommandLine set = Make(CommandKind::Set);
+  set.target.ip = 0xC6120010;
+  set.fields.ip = 0xC6120014;
+  set.fields.subnet_mask = 0xFFFF0000;
+  set.fields.gateway = 0xC61200FE;
+  set.fields.trap_ip = 0;
+  set.fields.system_name = "";
+  set.fields.location = "rack 12345678901 end";  // 20 characters
+  set.fields.dhcp = false;
+  set.fields.group_interval = "0125";
+  set.password = {SecretSource::Kind::File, "pw.txt"};
+  set.wait = 1s;
+  CommandLine dhcp_on = Make(CommandKind::Set);
+  dhcp_on.target.mac_text = "02000000abcd";
+  dhcp_on.fields.dhcp = true;
+  CommandLine password = Make(CommandKind::Password);
+  password.target.mac_text = "02000000abcd";
+  password.password = {SecretSource::Kind::Environment, "OLD"};
+  password.new_password = {SecretSource::Kind::File, "/run/new"};
+  CommandLine refresh = Make(CommandKind::DhcpRefresh);
+  refresh.target.mac_text = "02000000abcd";
+  CommandLine upgrade = Make(CommandKind::Upgrade);
+  upgrade.target.ip = 0xC612000B;
+  upgrade.file = "image.hex";
+  upgrade.password = {SecretSource::Kind::Environment, "PW"};
+  CommandLine help_upgrade;
+  help_upgrade.help_topic = "upgrade";
+  const Case cases[] = {
+      {{"set", "198.18.0.16", "--ip", "198.18.0.20", "--netmask=255.255.0.0", "--gateway", "198.18.0.254", "--trap",
+        "0.0.0.0", "--name", "", "--location", "rack 12345678901 end", "--dhcp", "off", "--group-interval", "0125",
+        "--password-file", "pw.txt", "--wait", "1"},
+       set},
+      {{"set", "02:00:00:00:AB:CD", "--dhcp", "on"}, dhcp_on},
+      {{"password", "02-00-00-00-ab-cd", "--password-env", "OLD", "--new-password-file", "/run/new"}, password},
+      {{"dhcp-refresh", "02000000ABCD"}, refresh},
+      {{"upgrade", "--password-env=PW", "198.18.0.11", "image.hex"}, upgrade},
+      {{"upgrade", "198.18.0.11", "--help"}, help_upgrade},
+      {{"help", "upgrade"}, help_upgrade},
+  };
+  for (const Case& c : cases) {
+    const ParseResult r = ParseCommandLine(c.args);
+    ASSERT_TRUE(r.command) << c.args[0] << ": " << r.error;
+    EXPECT_EQ(*r.command, c.expected) << c.args[0] << " " << c.args[1];
+  }
+}
+
+TEST(CommandLineTest, RefusedDeviceCommandLines) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{"set", "198.18.0.10"}, "set needs at least one field to change"},
+      {{"set", "--name", "x"}, "set takes one TARGET"},
+      {{"set", "a", "b", "--name", "x"}, "set takes one TARGET"},
+      {{"set", "switch-1", "--name", "x"}, "'switch-1' is not an IP or MAC address"},
+      {{"set", "02:00:00:00:00", "--name", "x"}, "'02:00:00:00:00' is not an IP or MAC address"},
+      {{"set", "02:00-00:00:00:10", "--name", "x"}, "'02:00-00:00:00:10' is not an IP or MAC address"},
+      {{"set", "198.18.0.10", "--ip", "198.18.0"}, "--ip takes an IP address (a.b.c.d, each 0 to 255), not '198.18.0'"},
+      {{"set", "198.18.0.10", "--name", "123456789012345678901"}, "--name takes at most 20 characters"},
+      {{"set", "198.18.0.10", "--group-interval", "12345"}, "--group-interval takes at most 4 characters"},
+      {{"set", "198.18.0.10", "--dhcp", "yes"}, "--dhcp takes on or off, not 'yes'"},
+      {{"set", "198.18.0.10", "--password", "admin", "--name", "x"}, "unknown option --password"},
+      {{"set", "198.18.0.10", "--new-password-env", "N", "--name", "x"}, "unknown option --new-password-env"},
+      {{"password", "198.18.0.10", "--password-env", "A", "--password-file", "f"},
+       "the password comes from one place only"},
+      {{"password", "198.18.0.10", "--new-password-env", "A", "--new-password-file", "f"},
+       "the new password comes from one place only"},
+      {{"password", "198.18.0.10", "--password-file="}, "--password-file needs a value"},
+      {{"dhcp-refresh", "198.18.0.10", "--json"}, "unknown option --json"},
+      {{"upgrade", "198.18.0.10"}, "upgrade takes TARGET and FILE"},
+      {{"upgrade", "198.18.0.10", "a.hex", "b.hex"}, "upgrade takes TARGET and FILE"},
+  };
+  for (const Case& c : cases) {
+    const ParseResult r = ParseCommandLine(c.args);
+    EXPECT_FALSE(r.command) << c.error;
+    EXPECT_EQ(r.error, c.error);
+    EXPECT_EQ(r.topic, c.args[0]) << c.error;
+  }
+}
+
 TEST(CommandLineTest, AddressesAsTheDialogsFourFieldsReadThem) {
   struct Case {
     std::string text;
@@ -142,6 +228,10 @@ TEST(CommandLineTest, EveryTopicHasItsOwnHelpAndItsUsageLine) {
       {"discover", "usage: switchdesk-cli discover [--wait SECONDS] [--json]"},
       {"monitor", "usage: switchdesk-cli monitor list [--json]"},
       {"watch", "usage: switchdesk-cli watch [--refresh 15s|30s|1m|2m|5m] [--json]"},
+      {"set", "usage: switchdesk-cli set TARGET [--ip A]"},
+      {"password", "usage: switchdesk-cli password TARGET [PASSWORD]"},
+      {"dhcp-refresh", "usage: switchdesk-cli dhcp-refresh TARGET [PASSWORD]"},
+      {"upgrade", "usage: switchdesk-cli upgrade TARGET FILE [PASSWORD]"},
   };
   for (const auto& [topic, usage] : topics) EXPECT_EQ(HelpText(topic).rfind(usage, 0), 0u) << topic;
   test::TempConfigDir dir;
