@@ -80,8 +80,8 @@ class FirmwareTransferTest : public ::testing::Test {
     }
   }
 
-  std::vector<const test::SentDatagram*> Sent(std::uint16_t opcode) const {
-    std::vector<const test::SentDatagram*> out;
+  std::vector<const test::SentTftpDatagram*> Sent(std::uint16_t opcode) const {
+    std::vector<const test::SentTftpDatagram*> out;
     for (const auto& d : transport.sent) {
       if (test::Opcode(d) == opcode) out.push_back(&d);
     }

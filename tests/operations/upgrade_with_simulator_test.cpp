@@ -73,7 +73,7 @@ class UpgradeWithSimulatorTest : public ::testing::Test, protected test::MainDia
     main_timers.SetHandler([this](int id) { watch.OnTimer(id); });
     view.on_start_reboot_watch = [this] { watch.WatchReboot(); };
     // The link of the transfer: each datagram may be lost on its way out or back.
-    transport.on_send = [this](const test::SentDatagram& d) {
+    transport.on_send = [this](const test::SentTftpDatagram& d) {
       EXPECT_EQ(d.to.port, 69);
       if (Lost()) return;
       for (auto& o : sim.HandleTftpDatagram(d.bytes, {kManager, *transport.bound_port}, d.to.address)) {

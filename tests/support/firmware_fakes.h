@@ -17,7 +17,7 @@
 
 namespace sd::test {
 
-struct SentDatagram {
+struct SentTftpDatagram {
   std::vector<std::uint8_t> bytes;
   Endpoint to;
   Ms at;
@@ -59,9 +59,9 @@ class FakeTftpTransport : public ITftpTransport {
   std::optional<std::uint16_t> bound_port;
   int opens = 0;
   int closes = 0;
-  std::vector<SentDatagram> sent;
+  std::vector<SentTftpDatagram> sent;
   std::deque<std::pair<std::vector<std::uint8_t>, Endpoint>> incoming;
-  std::function<void(const SentDatagram&)> on_send;
+  std::function<void(const SentTftpDatagram&)> on_send;
 
  private:
   const FakeClock& clock_;
@@ -85,8 +85,8 @@ inline std::vector<std::uint8_t> TftpError(std::uint16_t code, std::string_view 
 }
 
 // The opcode and block number of a datagram the client sent.
-inline std::uint16_t Opcode(const SentDatagram& d) { return d.bytes.size() >= 2 ? GetU16(d.bytes.data()) : 0; }
-inline std::uint16_t Block(const SentDatagram& d) { return d.bytes.size() >= 4 ? GetU16(d.bytes.data() + 2) : 0; }
+inline std::uint16_t Opcode(const SentTftpDatagram& d) { return d.bytes.size() >= 2 ? GetU16(d.bytes.data()) : 0; }
+inline std::uint16_t Block(const SentTftpDatagram& d) { return d.bytes.size() >= 4 ? GetU16(d.bytes.data() + 2) : 0; }
 
 class RecordingUpgradeView : public IFirmwareUpgradeView {
  public:

@@ -11,12 +11,20 @@ void UseDialogBackground(QWidget& dialog) {
   dialog.setAutoFillBackground(true);
 }
 
-void UseBlackOnWhite(QWidget& control) {
+namespace {
+
+void UseBlackOn(QWidget& control, const QColor& background) {
   QPalette palette = control.palette();
-  for (auto role : {QPalette::Window, QPalette::Base}) palette.setColor(role, kDialogBackground);
+  for (auto role : {QPalette::Window, QPalette::Base}) palette.setColor(role, background);
   for (auto role : {QPalette::WindowText, QPalette::Text}) palette.setColor(role, kDialogText);
   control.setPalette(palette);
   control.setAutoFillBackground(true);
 }
+
+}  // namespace
+
+void UseBlackOnWhite(QWidget& control) { UseBlackOn(control, kDialogBackground); }
+
+void UseBlackOnPanel(QWidget& control) { UseBlackOn(control, kPanelBackground); }
 
 }  // namespace sd::gui

@@ -2,6 +2,7 @@
 
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -61,6 +62,7 @@ struct MainWindow::OwnServices {
   explicit OwnServices(QWidget* owner)
       : messages(owner),
         file_dialogs(owner),
+        firmware_file_dialogs(nullptr, QDir::currentPath()),
         remote_ip_dialog(owner),
         configuration(owner),
         change_password(owner),
@@ -68,6 +70,8 @@ struct MainWindow::OwnServices {
         group_interval(owner) {}
   QtMessages messages;
   QtFileDialogs file_dialogs;
+  // The firmware image is looked for from the working folder, in a dialog with no owner.
+  QtFileDialogs firmware_file_dialogs;
   QtRemoteIpDialog remote_ip_dialog;
   DesktopShell desktop;
   QtConfigurationDialog configuration;
@@ -76,7 +80,18 @@ struct MainWindow::OwnServices {
   QtGroupIntervalDialog group_interval;
   // The sockets of a window without the network: never opened.
   SocketSet no_sockets;
+  SystemInterfaceAddresses interface_addresses;
 };
+
+namespace {
+
+// Without the network no reply can show that a switch is back.
+struct NothingSeen : IRebootSeen {
+  bool RebootSeen() const override { return false; }
+  void ClearRebootSeen() override {}
+};
+
+}  // namespace
 
 MainWindow::MainWindow(TrapStore& traps, WindowServices services, QWidget* parent)
     : QMainWindow(parent), traps_(traps), own_(std::make_unique<OwnServices>(this)), services_(services) {
@@ -105,6 +120,9 @@ MainWindow::MainWindow(TrapStore& traps, WindowServices services, QWidget* paren
 // The network goes first, then the core, then the list controls it holds, then the lists.
 MainWindow::~MainWindow() {
   StopNetwork();
+  firmware_.reset();
+  reboot_seen_.reset();
+  upgrade_network_.reset();
   operations_.reset();
   socket_sender_.reset();
   engine_.reset();
@@ -324,6 +342,28 @@ void MainWindow::CreateOperations() {
   operations_ = std::make_unique<DeviceOperations>(
       *core_, *services_.messages, *sender,
       OperationDialogs{own_->configuration, own_->change_password, own_->dhcp_refresh, own_->group_interval});
+  CreateFirmwareUpgrade();
+}
+
+void MainWindow::CreateFirmwareUpgrade() {
+  FirmwareUpgradeServices firmware = services_.firmware;
+  if (firmware.network == nullptr) {
+    upgrade_network_ = std::make_unique<SocketSetUpgradeNetwork>(engine_ ? engine_->Sockets() : own_->no_sockets);
+    firmware.network = upgrade_network_.get();
+  }
+  if (firmware.reboot_seen == nullptr) {
+    if (engine_) {
+      reboot_seen_ = std::make_unique<RebootSeenOf<ReplyDispatcher>>(engine_->Dispatcher());
+    } else {
+      reboot_seen_ = std::make_unique<NothingSeen>();
+    }
+    firmware.reboot_seen = reboot_seen_.get();
+  }
+  if (firmware.addresses == nullptr) firmware.addresses = &own_->interface_addresses;
+  IFileDialogs& file_dialogs =
+      services_.file_dialogs == &own_->file_dialogs ? own_->firmware_file_dialogs : *services_.file_dialogs;
+  firmware_ = std::make_unique<FirmwareUpgradeLauncherQt>(*this, *core_, *services_.messages, file_dialogs, firmware);
+  if (!firmware_upgrade_) firmware_upgrade_ = [this](const TargetDevice& target) { firmware_->Launch(target); };
 }
 
 void MainWindow::OnUpgradeFirmware() {
@@ -357,6 +397,8 @@ bool MainWindow::StartNetwork() {
 
 void MainWindow::StopNetwork() {
   if (liveness_timer_) liveness_timer_->stop();
+  // No probe of a reboot watch may go out on sockets that are about to be closed.
+  if (firmware_) firmware_->StopWatch();
   // No notifier may watch a descriptor that is about to be closed.
   for (QSocketNotifier* notifier : socket_notifiers_) delete notifier;
   socket_notifiers_.clear();

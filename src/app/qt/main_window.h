@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "app/main_window_commands.h"
+#include "app/qt/firmware_upgrade_launcher.h"
 #include "app/network_engine.h"
 #include "app/switchdesk_dlg.h"
 #include "common/desktop_shell.h"
@@ -82,10 +83,13 @@ struct WindowServices {
   // Where the device operations' requests go. Left empty, they go out through the window's own
   // sockets (with Networking::Off there are none, and every send fails).
   IRequestSender* request_sender = nullptr;
+  // What "Upgrade firmware" works with once the gate has let it go on; whatever is left empty
+  // the window provides (see FirmwareUpgradeServices).
+  FirmwareUpgradeServices firmware;
 };
 
-// What "Upgrade firmware" runs once the operation gate has let it go on: the firmware dialog on
-// the target switch.
+// What "Upgrade firmware" runs once the operation gate has let it go on. The window's own runs
+// the manager subnet check, the Firmware Upgrade dialog and the reboot watch.
 using FirmwareUpgradeLauncher = std::function<void(const TargetDevice& target)>;
 
 // Whether the window talks to the switches. Widget tests run without the network, so that no
@@ -129,8 +133,10 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   // "DHCP Refresh" and "Group Interval"; nullptr before Initialise.
   DeviceOperations* Operations() const { return operations_.get(); }
 
-  // The firmware dialog's entry point. Until one is set, "Upgrade firmware" runs the operation
-  // gate (its refusals included) and stops there.
+  // The firmware upgrade after the gate, with its reboot watch; nullptr before Initialise.
+  FirmwareUpgradeLauncherQt* FirmwareUpgrade() const { return firmware_.get(); }
+  // Replaces what "Upgrade firmware" runs after the gate (the window's own firmware upgrade,
+  // installed by Initialise unless another was set before).
   void SetFirmwareUpgradeLauncher(FirmwareUpgradeLauncher launcher) { firmware_upgrade_ = std::move(launcher); }
 
   QTreeWidget* DiscoveryList() const { return discovery_list_; }
@@ -173,8 +179,10 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   void OnUpgradeFirmware();
   // A mouse click in a list sets "DHCP Refresh" as the device operations say.
   void OnListClicked(TableKind list);
-  // The device operations over the given sender, or over the window's own sockets.
+  // The device operations over the given sender, or over the window's own sockets; the
+  // firmware upgrade over the given services, or the window's own.
   void CreateOperations();
+  void CreateFirmwareUpgrade();
   // Opens the sockets and starts the threads the core starts; watches the sockets and starts
   // the liveness timer. False when the program cannot run.
   bool StartNetwork();
@@ -195,6 +203,9 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   std::unique_ptr<SocketSetSender> socket_sender_;
   std::unique_ptr<DeviceOperations> operations_;
   FirmwareUpgradeLauncher firmware_upgrade_;
+  std::unique_ptr<IUpgradeNetwork> upgrade_network_;
+  std::unique_ptr<IRebootSeen> reboot_seen_;
+  std::unique_ptr<FirmwareUpgradeLauncherQt> firmware_;
   std::vector<QSocketNotifier*> socket_notifiers_;
   QTimer* liveness_timer_ = nullptr;
 

@@ -1,10 +1,11 @@
 // The whole program in the lab: the window on the offscreen platform, its sockets in the lab's
 // manager namespace, four simulated switches in the switch namespace. It discovers them, moves
-// three to the Monitor List, receives a trap and finds the switch that went silent; and it
-// configures a monitored switch onto a new address.
+// three to the Monitor List, receives a trap and finds the switch that went silent; it
+// configures a monitored switch onto a new address; and it upgrades a switch's firmware.
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <algorithm>
 #include <regex>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "app/qt/configuration_dialog.h"
+#include "app/qt/firmware_upgrade_dialog.h"
 #include "app/qt/modal.h"
 #include "app/qt/screenshot.h"
 #include "app/qt/trap_info_dialog.h"
@@ -39,7 +41,10 @@ class LabWindowTest : public WindowTest {
     ASSERT_NO_FATAL_FAILURE(RequireLab());
     if (IsSkipped()) return;
     WindowTest::SetUp();
-    ASSERT_TRUE(StartLabSimulator(sim, kSwitches));
+    // The switch with a password keeps the image it receives, and reboots for a second.
+    std::vector<std::string> switches = kSwitches;
+    switches[2] += ",reboot=1000,image=" + dir.File("received.bin");
+    ASSERT_TRUE(StartLabSimulator(sim, switches));
     dir.Write("define.ecf", MakeSealedSettings(PlainSettings(1)));
   }
   void TearDown() override {
@@ -168,6 +173,58 @@ TEST_F(LabWindowTest, ConfigureSettingsMovesAMonitoredSwitchToItsNewAddress) {
                                                       line.find("name=moved") != std::string::npos);
   }
   EXPECT_TRUE(listed_at_new_address);
+}
+
+// The window's own firmware upgrade: its protocol sockets carry the trigger and the reboot
+// watch's discoveries, its reply dispatcher sees the acknowledgement while the dialog is open,
+// and the dialog's own socket sends the image.
+TEST_F(LabWindowTest, UpgradeFirmwareOfADiscoveredSwitchFromStartToTheVerdict) {
+  ASSERT_TRUE(window().Initialise(Networking::On));
+  Show();
+  window().ButtonOf(Control::Discover)->click();
+  QTreeWidget* discovery = window().DiscoveryList();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return discovery->topLevelItemCount() == 4; }, 5000));
+  QTest::qWait(300);
+  const auto ips = ColumnTexts(discovery, kDiscoveryColumnIp);
+  ClickRow(discovery, static_cast<int>(std::find(ips.begin(), ips.end(), "198.18.0.12") - ips.begin()));
+
+  std::vector<std::uint8_t> image(1500);
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 31 + 7);
+  dir.Write("firmware.hex", image);
+  std::vector<std::string> states;
+  std::string opened_on;
+  ModalWatcher watcher([&](QWidget* modal) {
+    auto* dialog = qobject_cast<FirmwareUpgradeDialog*>(modal);
+    if (dialog == nullptr) {
+      ADD_FAILURE() << "expected the firmware dialog, got " << modal->metaObject()->className();
+      if (auto* other = qobject_cast<QDialog*>(modal)) other->reject();
+      return;
+    }
+    opened_on = dialog->DeviceIp()->text().toStdString();
+    QObject::connect(dialog->UpgradeState(), &QLineEdit::textChanged,
+                     [&](const QString& text) { states.push_back(text.toStdString()); });
+    dialog->Password()->setText("admin");
+    dialog->FirmwarePath()->setText(QString::fromStdString(dir.File("firmware.hex")));
+    SaveScreenshot(*dialog, "firmware_upgrade_lab");
+    dialog->StartButton()->click();
+  });
+  QElapsedTimer clock;
+  clock.start();
+  window().ButtonOf(Control::UpgradeFirmware)->click();  // returns when the dialog has closed
+  ASSERT_TRUE(watcher.Handled());
+  EXPECT_EQ(opened_on, "198.18.0.12");
+  EXPECT_EQ(states, (std::vector<std::string>{"Wait....", "Upgrading...1024/1500 bytes", "Complete...1500/1500 bytes"}));
+  EXPECT_EQ(dir.Read("received.bin"), image);
+  EXPECT_TRUE(ui.messages.shown.empty()) << ui.messages.shown.front().text;
+
+  // 12 s after the pause the watch probes, and the rebooted switch answers the first probe.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !ui.messages.shown.empty(); }, 25000));
+  EXPECT_EQ(ui.messages.shown,
+            (std::vector<ShownMessage>{{"Firmware upgrade successful.", "Information", MessageIcon::Information}}));
+  EXPECT_EQ(window().FirmwareUpgrade()->Watch().Verdict(), RebootVerdict::kBack);
+  EXPECT_GE(clock.elapsed(), 5000 + 12000);
+  // The Discovery List holds what answered the last probe: all four switches again.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return discovery->topLevelItemCount() == 4; }, 2000));
 }
 
 }  // namespace

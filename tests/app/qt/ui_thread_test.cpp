@@ -1,8 +1,10 @@
 #include "app/qt/qt_ui_thread.h"
+#include "app/qt/qt_timer_host.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <QTest>
 #include <QThread>
 #include <memory>
@@ -45,6 +47,34 @@ TEST(QtUiThreadTest, TasksStillPendingWhenItGoesAreDropped) {
   }
   QTest::qWait(50);
   EXPECT_EQ(ran, 0);
+}
+
+TEST(QtTimerHostTest, TimersRepeatUntilStoppedAndARestartBeginsTheIntervalAgain) {
+  QObject owner;
+  QElapsedTimer clock;
+  std::vector<std::pair<int, qint64>> ticks;
+  QtTimerHost* host_ptr = nullptr;
+  QtTimerHost host(owner, [&](int id) {
+    ticks.emplace_back(id, clock.elapsed());
+    // Timer 1 stops itself at its third tick; timer 2 after its first.
+    const auto count = std::count_if(ticks.begin(), ticks.end(), [id](const auto& t) { return t.first == id; });
+    if ((id == 1 && count == 3) || id == 2) host_ptr->StopTimer(id);
+  });
+  host_ptr = &host;
+  clock.start();
+  host.StartTimer(1, std::chrono::milliseconds(30));
+  host.StartTimer(2, std::chrono::milliseconds(100));
+  QTest::qWait(60);
+  host.StartTimer(2, std::chrono::milliseconds(100));  // restarted at 60 ms: due at 160, not 100
+  host.StartTimer(3, std::chrono::milliseconds(20));
+  host.StopTimer(3);  // stopped before its first tick
+  QTest::qWait(300);
+  std::vector<int> ids;
+  for (const auto& [id, at] : ticks) ids.push_back(id);
+  EXPECT_EQ(ids, (std::vector<int>{1, 1, 1, 2}));
+  ASSERT_EQ(ticks.size(), 4u);
+  EXPECT_GE(ticks[3].second, 155);
+  EXPECT_FALSE(host.Running(1) || host.Running(2) || host.Running(3));
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ inline QMenu* RefreshMenu(const QMainWindow& window) {
 // through the window's own sockets.
 struct WindowUnderTest {
   explicit WindowUnderTest(bool qt_services = false, bool window_sender = false) {
-    WindowServices services{&messages, &questions, &file_dialogs, &remote_ip, &desktop, &sender};
+    WindowServices services{&messages, &questions, &file_dialogs, &remote_ip, &desktop, &sender, {}};
     if (qt_services) services = WindowServices{};
     services.request_sender = window_sender ? nullptr : &sender;
     window = std::make_unique<MainWindow>(traps, services);
