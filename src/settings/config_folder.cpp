@@ -127,7 +127,7 @@ ConfigFolderChoice ChooseConfigFolder(const ConfigFolderInputs& in) {
     const std::string beside = (fs::path(*in.executable_folder) / "cfg").string();
     if (FolderTakesNewFiles(beside)) return {beside, ConfigFolderKind::BesideExecutable};
   }
-  // The base directory specification: a relative $XDG_CONFIG_HOME is invalid and ignored.
+  // XDG base directory rules: a relative $XDG_CONFIG_HOME is invalid and ignored.
   if (in.xdg_config_home && fs::path(*in.xdg_config_home).is_absolute()) {
     return {(fs::path(*in.xdg_config_home) / kFolderName).string(), ConfigFolderKind::PerUser};
   }

@@ -8,19 +8,19 @@
 
 namespace sd::test {
 
-inline std::vector<std::uint8_t> Hex(std::string_view spec) {
+inline std::vector<std::uint8_t> Hex(std::string_view pattern) {
   std::vector<std::uint8_t> out;
   auto digit = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
-  for (std::size_t i = 0; i < spec.size();) {
-    const char c = spec[i];
+  for (std::size_t i = 0; i < pattern.size();) {
+    const char c = pattern[i];
     if (c == ' ' || c == '\n' || c == '|') {
       ++i;
     } else if (c == '\'') {
-      const std::size_t end = spec.find('\'', i + 1);
-      for (std::size_t j = i + 1; j < end; ++j) out.push_back(static_cast<std::uint8_t>(spec[j]));
+      const std::size_t end = pattern.find('\'', i + 1);
+      for (std::size_t j = i + 1; j < end; ++j) out.push_back(static_cast<std::uint8_t>(pattern[j]));
       i = end + 1;
     } else {
-      out.push_back(static_cast<std::uint8_t>(digit(spec[i]) * 16 + digit(spec[i + 1])));
+      out.push_back(static_cast<std::uint8_t>(digit(pattern[i]) * 16 + digit(pattern[i + 1])));
       i += 2;
     }
   }
