@@ -1,6 +1,8 @@
 #pragma once
 // What every fuzz target shares: a private settings folder for the files the code under test
-// writes (syslog.log, monitor.cfg, define.ecf), made once per process and removed at exit.
+// writes (syslog.log, monitor.cfg, define.ecf), made once per process and removed at exit. It
+// lies in /dev/shm when there is one, so the fsync of every settings rewrite costs no disk time
+// ($SWITCHDESK_FUZZ_TMPDIR chooses another place).
 
 #include <cstdint>
 #include <cstdlib>
@@ -32,7 +34,14 @@ class FuzzConfigDir {
 
  private:
   FuzzConfigDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "switchdesk-fuzz-XXXXXX").string();
+    std::filesystem::path base = std::filesystem::temp_directory_path();
+    std::error_code ec;
+    if (const char* chosen = std::getenv("SWITCHDESK_FUZZ_TMPDIR"); chosen != nullptr && *chosen != 0) {
+      base = chosen;
+    } else if (std::filesystem::is_directory("/dev/shm", ec)) {
+      base = "/dev/shm";
+    }
+    std::string pattern = (base / "switchdesk-fuzz-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
     path_ = pattern;
     ::setenv("SWITCHDESK_CONFIG_DIR", path_.c_str(), 1);
