@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/qt/dialog_colours.h"
+#include "app/qt/dialog_layout.h"
 #include "app/qt/password_edit.h"
 #include "operations/secret.h"
 
@@ -133,17 +134,9 @@ CConfiguration_Set::CConfiguration_Set(ConfigurationForm& form, QWidget* parent)
     fields_->setAlignment(address, Qt::AlignLeft);
   }
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(set_);
-  buttons->addStretch(1);
-  buttons->addWidget(cancel_);
-  buttons->addStretch(1);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(18, 16, 18, 14);
+  QVBoxLayout* layout = NewDialogLayout(*this);
   layout->addLayout(fields_);
-  layout->addSpacing(14);
-  layout->addLayout(buttons);
+  AddDialogButtons(*layout, set_, cancel_);
 
   UseDialogBackground(*this);
   for (int id : {1115, 1116, 1117, 1118, 1119, 1120, 1121, 1122, 1127, 1128, 1130, 1131, 1022, 1027, 1031}) {

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "app/qt/dialog_layout.h"
 #include "app/qt/password_edit.h"
 #include "operations/configuration_form.h"
 #include "operations/secret.h"
@@ -31,17 +32,9 @@ CDHCP_Refresh::CDHCP_Refresh(DhcpRefreshForm& form, QWidget* parent) : QDialog(p
   entry->addWidget(label_);
   entry->addSpacing(10);
   entry->addWidget(password_, 1);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(apply_);
-  buttons->addStretch(1);
-  buttons->addWidget(cancel_);
-  buttons->addStretch(1);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(18, 16, 18, 14);
+  QVBoxLayout* layout = NewDialogLayout(*this);
   layout->addLayout(entry);
-  layout->addSpacing(14);
-  layout->addLayout(buttons);
+  AddDialogButtons(*layout, apply_, cancel_);
   setMinimumWidth(300);
   password_->setFocus();
 }

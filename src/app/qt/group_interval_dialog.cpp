@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "app/qt/dialog_layout.h"
 #include "operations/configuration_form.h"
 
 namespace sd::gui {
@@ -34,19 +35,11 @@ CGroupTimer::CGroupTimer(GroupTimerForm& form, QWidget* parent) : QDialog(parent
   entry->addWidget(label_);
   entry->addSpacing(10);
   entry->addWidget(interval_, 1);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok_);
-  buttons->addStretch(1);
-  buttons->addWidget(cancel_);
-  buttons->addStretch(1);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(18, 16, 18, 14);
+  QVBoxLayout* layout = NewDialogLayout(*this);
   layout->addWidget(hint_);
   layout->addSpacing(10);
   layout->addLayout(entry);
-  layout->addSpacing(14);
-  layout->addLayout(buttons);
+  AddDialogButtons(*layout, ok_, cancel_);
   setMinimumWidth(280);
   interval_->setFocus();
 }

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/qt/dialog_colours.h"
+#include "app/qt/dialog_layout.h"
 #include "app/qt/password_edit.h"
 #include "operations/configuration_form.h"
 #include "operations/secret.h"
@@ -49,17 +50,9 @@ CChange_Password::CChange_Password(ChangePasswordForm& form, QWidget* parent) : 
   connect(set_, &QPushButton::clicked, this, &CChange_Password::OnSet);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(set_);
-  buttons->addStretch(1);
-  buttons->addWidget(cancel_);
-  buttons->addStretch(1);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(18, 16, 18, 14);
+  QVBoxLayout* layout = NewDialogLayout(*this);
   layout->addLayout(fields_);
-  layout->addSpacing(14);
-  layout->addLayout(buttons);
+  AddDialogButtons(*layout, set_, cancel_);
 
   UseDialogBackground(*this);
   setMinimumWidth(340);

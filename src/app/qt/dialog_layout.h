@@ -1,0 +1,16 @@
+#pragma once
+// The frame the small dialogs share: their fields from the top, then a row with their two
+// buttons spread evenly underneath.
+
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace sd::gui {
+
+// The dialog's top-level layout, with the common margins; the caller adds the fields.
+QVBoxLayout* NewDialogLayout(QWidget& dialog);
+// Adds the button row below what the layout holds so far.
+void AddDialogButtons(QVBoxLayout& layout, QPushButton* first, QPushButton* second);
+
+}  // namespace sd::gui
