@@ -23,10 +23,28 @@ void MarkFiled(DeviceRecord& r) {
   r.answered = 1;
 }
 
-int FirstSelected(const IListControl& list) {
-  const auto rows = list.SelectedRows();
-  return rows.empty() ? -1 : rows.front();
-}
+// Notes the first selected row of each list and selects it again when filing is done: a row
+// that was rebuilt loses its selection.
+class SelectionKeeper {
+ public:
+  explicit SelectionKeeper(CSwitchdeskDlg& dialog)
+      : dialog_(dialog),
+        monitor_(First(dialog.MonitorListControl())),
+        discovery_(First(dialog.DiscoveryListControl())) {}
+  void Restore() {
+    if (monitor_ >= 0) dialog_.MonitorListControl().SetSelected(monitor_, true);
+    if (discovery_ >= 0) dialog_.DiscoveryListControl().SetSelected(discovery_, true);
+  }
+
+ private:
+  static int First(const IListControl& list) {
+    const auto rows = list.SelectedRows();
+    return rows.empty() ? -1 : rows.front();
+  }
+  CSwitchdeskDlg& dialog_;
+  const int monitor_;
+  const int discovery_;
+};
 
 }  // namespace
 
@@ -154,17 +172,14 @@ bool ReplyDispatcher::EndAwaitedSet(const DeviceRecord& reply) {
 }
 
 void ReplyDispatcher::HandleDeviceReply(DeviceRecord& reply, std::span<const std::uint8_t> payload) {
-  const int monitor_selected = FirstSelected(dialog_.MonitorListControl());
-  const int discovery_selected = FirstSelected(dialog_.DiscoveryListControl());
+  SelectionKeeper selection(dialog_);
   DecodeDeviceTlvs(payload, reply);
   if (!FileReply(reply, true, kDiscoveryFull)) return;
   if ((reply.last_command == CMD_SET_REPLY || reply.last_command == CMD_SET_UNICAST_REPLY) &&
       EndAwaitedSet(reply)) {
     messages_.Information(kSetSuccessful);
   }
-  // A rebuilt row loses its selection; the user's selection comes back.
-  if (monitor_selected >= 0) dialog_.MonitorListControl().SetSelected(monitor_selected, true);
-  if (discovery_selected >= 0) dialog_.DiscoveryListControl().SetSelected(discovery_selected, true);
+  selection.Restore();
 }
 
 void ReplyDispatcher::HandleHeaderOnlyReply(DeviceRecord& reply, bool unconfigurable) {
@@ -189,13 +204,11 @@ void ReplyDispatcher::HandleHeaderOnlyReply(DeviceRecord& reply, bool unconfigur
 void ReplyDispatcher::HandleDhcpRefreshFailure(DeviceRecord& reply,
                                                std::span<const std::uint8_t> payload,
                                                std::uint16_t command) {
-  const int monitor_selected = FirstSelected(dialog_.MonitorListControl());
-  const int discovery_selected = FirstSelected(dialog_.DiscoveryListControl());
+  SelectionKeeper selection(dialog_);
   DecodeDeviceTlvs(payload, reply);
   if (!FileReply(reply, false, kDhcpFailureFull)) return;
   if (command == CMD_SET_REPLY || command == CMD_SET_UNICAST_REPLY) EndAwaitedSet(reply);
-  if (monitor_selected >= 0) dialog_.MonitorListControl().SetSelected(monitor_selected, true);
-  if (discovery_selected >= 0) dialog_.DiscoveryListControl().SetSelected(discovery_selected, true);
+  selection.Restore();
 }
 
 }  // namespace sd
