@@ -1,6 +1,7 @@
 #include "settings/event_log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,6 +28,22 @@ LocalTimeSource& Clock() {
 std::mutex& AppendMutex() {
   static std::mutex m;
   return m;
+}
+// True from a failed write until the next append that succeeds: a full disk is reported once, not
+// once for every event of a storm. Guarded by AppendMutex.
+bool write_failing = false;
+
+// Writes all of `bytes` at the end of `fd`; 0 or the errno of the failure.
+int WriteAll(int fd, std::span<const std::uint8_t> bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return EIO;
+    done += static_cast<std::size_t>(n);
+  }
+  return 0;
 }
 
 }  // namespace
@@ -88,15 +105,27 @@ int AppendToEventLog(std::span<const std::uint8_t> bytes, IMessages& messages) {
     messages.Error(kEventLogMissing);
     return -1;
   }
-  std::size_t done = 0;
-  bool ok = true;
-  while (ok && done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false; else done += static_cast<std::size_t>(n);
+  // A write cut short by a full disk is taken back, so the log never holds part of a line.
+  struct stat before {};
+  const bool sized = ::fstat(fd, &before) == 0;
+  int error = WriteAll(fd, bytes);
+  if (error != 0 && sized) {
+    while (::ftruncate(fd, before.st_size) != 0 && errno == EINTR) {
+    }
   }
-  if (::close(fd) != 0) ok = false;
-  return ok ? 0 : -1;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0) {
+    write_failing = false;
+    return 0;
+  }
+  const bool first_failure = !write_failing;
+  write_failing = true;
+  lock.unlock();
+  if (first_failure) {
+    messages.Error("Syslog.log could not be written (" + std::string(std::strerror(error)) +
+                   ").\nEvents are not logged until it can be written again.");
+  }
+  return -1;
 }
 
 void ClearEventLog() {

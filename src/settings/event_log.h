@@ -39,8 +39,10 @@ std::string EventLogPath();
 
 // Appends exactly these bytes to syslog.log, creating the file when it does not exist. 0 on
 // success; -1 when the file cannot be opened (after "Syslog.log does not exist." with the title
-// "Error") or the bytes could not all be written. Appends from any thread of the program are
-// serialised, and each goes to the end of the file in one piece, so lines never mix or get lost.
+// "Error") or the bytes could not all be written: then the file is left as it was, and the first
+// of a run of such failures is reported ("Syslog.log could not be written (REASON).", "Error").
+// Appends from any thread of the program are serialised, and each goes to the end of the file in
+// one piece, so lines never mix or get lost.
 int AppendToEventLog(std::span<const std::uint8_t> bytes, IMessages& messages);
 int AppendToEventLog(std::string_view text, IMessages& messages);
 

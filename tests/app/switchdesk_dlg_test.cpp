@@ -1,11 +1,9 @@
 #include "app/switchdesk_dlg.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <array>
 #include <atomic>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <latch>
@@ -18,6 +16,7 @@
 #include "settings/settings_file.h"
 #include "support/devices.h"
 #include "support/fake_dialogs.h"
+#include "support/file_size_limit.h"
 #include "support/recording_messages.h"
 #include "support/temp_dir.h"
 
@@ -508,16 +507,10 @@ TEST_F(SwitchdeskDlgTest, AFailedSaveIsReportedAndKeepsThePreviousFile) {
   ASSERT_EQ(previous.size(), 300u);
   FillMonitor(3);
 
-  // The disk takes only 600 bytes of the 1200 the save needs.
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  rlimit small = saved;
-  small.rlim_cur = 600;
-  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  dlg.OnMonitorSave();
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, old_handler);
+  {
+    const test::FileSizeLimit disk(600);  // the disk takes only 600 bytes of the 1200 the save needs
+    dlg.OnMonitorSave();
+  }
 
   EXPECT_EQ(dir.Read("monitor.cfg"), previous);
   ASSERT_EQ(messages.shown.size(), 1u);

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/file_size_limit.h"
 #include "support/recording_messages.h"
 #include "support/temp_dir.h"
 
@@ -98,6 +99,30 @@ TEST_F(EventLogTest, AFileThatCannotBeOpenedIsReportedAndTheCallerGoesOn) {
   EXPECT_EQ(AppendToEventLog("line\r\n", messages), -1);
   EXPECT_EQ(messages.shown, (std::vector<test::ShownMessage>{
                                 {"Syslog.log does not exist.", "Error", MessageIcon::Error}}));
+}
+
+TEST_F(EventLogTest, AFullDiskTakesBackTheCutLineAndIsReportedOncePerRunOfFailures) {
+  const std::string first = "06/01/2007 14:03:09 10.0.0.5 Not alive \r\n";
+  const std::string second = "06/01/2007 14:03:10 10.0.0.6 Trap :Port 1 link up\r\n";
+  ASSERT_EQ(AppendToEventLog(first, messages), 0);
+  const test::ShownMessage full{"Syslog.log could not be written (File too large).\n"
+                                "Events are not logged until it can be written again.",
+                                "Error", MessageIcon::Error};
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run);
+    {
+      // Room for 10 more bytes: each append writes part of its line before the disk is full.
+      const test::FileSizeLimit disk(Contents().size() + 10);
+      EXPECT_EQ(AppendToEventLog(second, messages), -1);
+      EXPECT_EQ(AppendToEventLog(second, messages), -1);
+    }
+    EXPECT_EQ(Contents(), run == 0 ? first : first + second);
+    EXPECT_EQ(messages.shown, std::vector<test::ShownMessage>{full});
+    messages.shown.clear();
+    EXPECT_EQ(AppendToEventLog(second, messages), 0);  // space again: the next append succeeds
+    EXPECT_EQ(Contents(), run == 0 ? first + second : first + second + second);
+  }
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(EventLogTest, ClearLeavesAnEmptyFileThatLaterAppendsStartAgain) {
