@@ -416,19 +416,32 @@ TEST_F(SwitchdeskDlgTest, AHandWrittenFileOfTwoRecordsLoadsTwoDevices) {
 }
 
 TEST_F(SwitchdeskDlgTest, AFileOfPartialRecordsIsRefusedWhole) {
-  std::vector<std::uint8_t> bytes = FileOf({RawRecord::Device("00000000000a", "10.0.0.1")});
-  bytes.push_back(0);
-  dir.Write("monitor.cfg", bytes);
-  dlg.LoadMonitorFileAtStartup();
-  EXPECT_TRUE(MonitorIps().empty());
-  EXPECT_EQ(messages.shown, std::vector<ShownMessage>{kInvalidFile});
+  const std::vector<std::uint8_t> whole = FileOf({RawRecord::Device("00000000000a", "10.0.0.1"),
+                                                  RawRecord::Device("00000000000b", "10.0.0.2")});
+  // Cut inside the first record, just before and after its end, inside the second; a byte more.
+  std::vector<std::vector<std::uint8_t>> damaged;
+  for (std::size_t cut : {1u, 150u, 299u, 301u, 450u, 599u}) damaged.emplace_back(whole.begin(), whole.begin() + cut);
+  damaged.push_back(whole);
+  damaged.back().push_back(0);
+  for (const auto& bytes : damaged) {
+    SCOPED_TRACE(bytes.size());
+    dir.Write("monitor.cfg", bytes);
+    messages.shown.clear();
+    dlg.LoadMonitorFileAtStartup();
+    EXPECT_TRUE(MonitorIps().empty());
+    EXPECT_EQ(messages.shown, std::vector<ShownMessage>{kInvalidFile});
+  }
 
   Monitor(Switch("", "10.0.0.9"));
-  messages.shown.clear();
-  files.open_answer = dir.File("monitor.cfg");
-  dlg.OnMonitorLoad();
-  EXPECT_EQ(MonitorIps(), std::vector<std::string>{"10.0.0.9"});
-  EXPECT_EQ(messages.shown, std::vector<ShownMessage>{kInvalidFile});
+  for (const auto& bytes : damaged) {
+    SCOPED_TRACE(bytes.size());
+    dir.Write("monitor.cfg", bytes);
+    messages.shown.clear();
+    files.open_answer = dir.File("monitor.cfg");
+    dlg.OnMonitorLoad();
+    EXPECT_EQ(MonitorIps(), std::vector<std::string>{"10.0.0.9"});
+    EXPECT_EQ(messages.shown, std::vector<ShownMessage>{kInvalidFile});
+  }
 }
 
 TEST_F(SwitchdeskDlgTest, MonitorLoadMergesNewDevicesAndWarnsAboutEachDuplicate) {

@@ -131,6 +131,23 @@ TEST_F(SettingsFileTest, RefusesDamagedMissingOversizedAndIncompleteFiles) {
   }
 }
 
+TEST_F(SettingsFileTest, AnySingleFlippedBitIsCaught) {
+  const auto sealed = MakeSealedSettings(PlainText());
+  const std::vector<ShownMessage> checksum = {{"Define.ecf checksum error.", "file error", MessageIcon::Error}};
+  for (std::size_t at = 0; at < sealed.size(); ++at) {
+    for (int bit = 0; bit < 8; ++bit) {
+      SCOPED_TRACE("byte " + std::to_string(at) + ", bit " + std::to_string(bit));
+      auto damaged = sealed;
+      damaged[at] = static_cast<std::uint8_t>(damaged[at] ^ (1u << bit));
+      dir.Write("define.ecf", damaged);
+      messages.shown.clear();
+      ASSERT_EQ(LoadSettings(messages), -1);
+      ASSERT_EQ(messages.shown, checksum);
+      ASSERT_EQ(Settings.manager_id, 0u);
+    }
+  }
+}
+
 TEST_F(SettingsFileTest, RewriteGivesBackTheValueWhateverTheLengths) {
   dir.Write("define.ecf", MakeSealedSettings(PlainText("C350", "1", "0")));
   const auto original = Unscrambled(dir.Read("define.ecf"));
