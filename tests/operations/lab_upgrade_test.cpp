@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -330,6 +331,39 @@ TEST_F(LabUpgradeTest, ASwitchThatDoesNotComeBackOrNeedsFirmwareIsAFailure) {
     messages.shown.clear();
     dlg.ClearDiscoveryList();
   }
+}
+
+TEST_F(LabUpgradeTest, ASwitchSwitchedOffMidTransferIsAFailureThatSaysHowFarItGot) {
+  ASSERT_NO_FATAL_FAILURE(Start(",reboot=0"));
+  FirmwareUpgradeSettings quick;
+  quick.tftp.data_interval = milliseconds(100);
+  OpenDialog(quick);
+  const std::size_t size = 8u << 20;
+  WriteImage(size, 11);
+  upgrade->OnStart("admin", dir.File("firmware.hex"));
+  auto bytes_sent = [&] {
+    long sent = 0;
+    return std::sscanf(view.State().c_str(), "Upgrading...%ld/", &sent) == 1 ? sent : 0L;
+  };
+  ASSERT_TRUE(loop.RunUntil([&] { return bytes_sent() >= (1L << 20); }, seconds(30))) << view.State();
+
+  // Off without a word: the switch's port answers nothing more (the kernel then refuses the
+  // datagrams), and the client gives up after its retransmissions.
+  ASSERT_TRUE(sim.Signal(SIGKILL));
+  const std::regex failed(R"(Firmware upgrade failed, translate (\d+)/8388608 bytes)");
+  ASSERT_TRUE(loop.RunUntil([&] { return std::regex_match(view.State(), failed); }, seconds(20))) << view.State();
+  std::smatch m;
+  const std::string state = view.State();
+  ASSERT_TRUE(std::regex_match(state, m, failed));
+  const long reached = std::stol(m[1]);
+  EXPECT_GE(reached, 1L << 20);
+  EXPECT_LT(reached, static_cast<long>(size));
+  EXPECT_FALSE(view.ended.has_value()) << "the dialog stays open for another try";
+  EXPECT_FALSE(watch->Running()) << "no reboot watch after a failed transfer";
+  EXPECT_TRUE(dialog_messages.shown.empty()) << dialog_messages.shown[0].text;
+  const auto log = dir.Read("syslog.log");
+  EXPECT_NE(std::string(log.begin(), log.end()).find(" 198.18.0.10 " + state), std::string::npos)
+      << std::string(log.begin(), log.end());
 }
 
 TEST_F(LabUpgradeTest, AWrongPasswordAndATftpErrorEndAsTheyShould) {
