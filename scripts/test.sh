@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Switchdesk and passes every test: first a normal build, then the same tests built with
-# AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails the run. Lab tests
-# (real packets between network namespaces) run when this is run as root.
+# AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails the run, and last a short
+# run of every fuzz target (SWITCHDESK_FUZZ_SECONDS each, default 15). Lab tests (real packets
+# between network namespaces) run when this is run as root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -20,3 +21,6 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSWITCHDESK_SANITIZE=ON
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== Fuzz every parser briefly (libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer) =="
+BUILD_JOBS="$jobs" fuzz/run.sh "${SWITCHDESK_FUZZ_SECONDS:-15}"
