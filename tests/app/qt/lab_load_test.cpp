@@ -29,6 +29,7 @@
 #include "app/qt/window_fixture.h"
 #include "devices/monitor_file.h"
 #include "support/child_process.h"
+#include "support/datagrams.h"
 #include "support/lab.h"
 
 namespace sd::gui {
@@ -227,6 +228,17 @@ TEST_F(LabLoadTest, AFullMonitorListPolledEveryFifteenSecondsFindsExactlyTheSile
   EXPECT_GE(first_verdict_ms, 24000) << "a switch was declared not alive before three missed polls";
   for (int i : silent) EXPECT_TRUE(ShownNotAlive(LabSwitchIp(i))) << LabSwitchIp(i);
 
+  // Four more ticks: they span 15 s, so a further poll pass counts the silent switches again
+  // while the ticks keep logging them.
+  auto fewest_ticks_logged = [&] {
+    std::map<std::string, int> lines_of;
+    for (const LogLine& line : ParseLog(Log())) ++lines_of[line.ip];
+    int fewest = lines_of.size() < silent.size() ? 0 : 1 << 30;
+    for (const auto& [ip, n] : lines_of) fewest = std::min(fewest, n);
+    return fewest;
+  };
+  ASSERT_TRUE(RunUntil([&] { return fewest_ticks_logged() >= 5; }, 40000)) << Log();
+
   // Three answer again: the next poll pass finds them, and their rows lose the image at once.
   for (int i : resumed) ASSERT_EQ(sim.Command("resume " + LabSwitchIp(i)), std::vector<std::string>{"ok"});
   ASSERT_TRUE(RunUntil([&] {
@@ -399,6 +411,55 @@ TEST_F(LabLoadTest, AStormOfTwentyThousandTrapsIsLoggedWholeAndTheNewestAreStore
   EXPECT_TRUE(window().TrapIndicatorWaiting());
   EXPECT_TRUE(ui.messages.shown.empty()) << ui.messages.shown.front().text;
   EXPECT_LT(longest_stall_ms, 5000) << "the window stopped answering during the storm";
+}
+
+// The window reads a burst of datagrams in batches. A datagram's message box may let the user
+// end the program before the batch is done; then nothing more is read from the closed sockets.
+TEST_F(LabLoadTest, ExitFromAMessageInTheMiddleOfABurstEndsTheReading) {
+  ASSERT_NO_FATAL_FAILURE(StartSwitches(2));
+  // "Exit" pressed while the message is open.
+  struct ExitOnMessage : RecordingMessages {
+    MainWindow* window = nullptr;
+    void ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) override {
+      RecordingMessages::ShowMessage(text, title, icon);
+      if (window != nullptr) window->close();
+    }
+  } messages;
+  ui.window = std::make_unique<MainWindow>(
+      ui.traps, WindowServices{&messages, &ui.questions, &ui.file_dialogs, &ui.remote_ip, &ui.desktop, nullptr, {}});
+  messages.window = ui.window.get();
+  ASSERT_TRUE(window().Initialise(Networking::On));
+  Show();
+  ASSERT_TRUE(RunUntil([&] { return GetText(core().MonitorTable().Entry(1).product_name) == "SIM-8P"; }, 5000));
+
+  // A reply with the password error, then 200 traps right behind it.
+  AgentDatagram refused;
+  refused.command = CMD_SET_UNICAST_REPLY;
+  refused.result = RESULT_PASSWORD;
+  refused.manager_id = kLabManagerId;
+  std::string hex;
+  for (std::uint8_t b : refused.Bytes()) {
+    static const char* kDigits = "0123456789abcdef";
+    hex += kDigits[b >> 4];
+    hex += kDigits[b & 0xF];
+  }
+  ASSERT_TRUE(sim.WriteLine("raw " + LabSwitchIp(1) + " " + hex + "\ntraps 200 " + LabSwitchIp(1) + " after %n"));
+  int answered = 0;
+  ASSERT_TRUE(RunUntil([&] {
+    while (answered < 2) {
+      const auto line = sim.ReadLine(std::chrono::milliseconds(2));
+      if (!line) return false;
+      EXPECT_EQ(*line, "ok");
+      ++answered;
+    }
+    return true;
+  }, 10000));
+  RunUntil([] { return false; }, 300);
+
+  EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Password error."});
+  EXPECT_EQ(window().Engine()->Sockets().Unicast(), nullptr);
+  EXPECT_EQ(ui.traps.trap_count(), 0);
+  EXPECT_TRUE(Log().empty()) << Log();
 }
 
 }  // namespace
