@@ -429,6 +429,9 @@ void MainWindow::RemoveGroupIntervalItem() {
 }
 
 void MainWindow::SetTrapIndicator(bool trap_waiting) {
+  // Every trap sets the red dot: it is drawn only when the dot changes.
+  if (trap_indicator_drawn_ && trap_waiting == trap_waiting_) return;
+  trap_indicator_drawn_ = true;
   trap_waiting_ = trap_waiting;
   const Image image = trap_waiting ? Image::TrapWaiting : Image::TrapIdle;
   trap_indicator_->setPixmap(ImagePixmap(image, ImageSize(image)));
