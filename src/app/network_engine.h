@@ -48,7 +48,8 @@ class NetworkEngine {
     UdpSocket* socket;
   };
   std::vector<SocketWatch> SocketWatches();
-  void ReceiveDatagram(UdpSocket& socket) { dispatcher_.ReceiveDatagram(socket); }
+  // Reads and dispatches one datagram; false when none was waiting.
+  bool ReceiveDatagram(UdpSocket& socket) { return dispatcher_.ReceiveDatagram(socket); }
 
   // "Discover": counts a request against every monitored device, empties the Discovery List,
   // renews the group membership (leave, 200 ms, join, 300 ms, run as posted steps so the window

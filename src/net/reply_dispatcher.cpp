@@ -57,13 +57,15 @@ void MergeReplyIntoRecord(DeviceRecord& entry, const DeviceRecord& reply) {
 ReplyDispatcher::ReplyDispatcher(CSwitchdeskDlg& dialog, IMessages& messages, TrapSink trap_sink)
     : dialog_(dialog), messages_(messages), trap_sink_(std::move(trap_sink)) {}
 
-void ReplyDispatcher::ReceiveDatagram(UdpSocket& socket) {
+bool ReplyDispatcher::ReceiveDatagram(UdpSocket& socket) {
   std::array<std::uint8_t, kMaxDatagram> buffer{};
   const auto received = socket.Receive(buffer);
+  if (!received) return false;
   // No agent sends more than 1500 bytes. The first 1500 bytes of a longer datagram could pass
   // every check and be filed as if they were all of it: such a datagram is dropped whole.
-  if (!received || received->truncated) return;
+  if (received->truncated) return true;
   Dispatch(std::span<const std::uint8_t>(buffer.data(), received->size), received->source.address);
+  return true;
 }
 
 void ReplyDispatcher::Dispatch(std::span<const std::uint8_t> datagram, std::uint32_t source) {

@@ -33,9 +33,9 @@ class ReplyDispatcher {
 
   ReplyDispatcher(CSwitchdeskDlg& dialog, IMessages& messages, TrapSink trap_sink);
 
-  // Reads one datagram from `socket` (nothing when none is waiting) and dispatches it; one
-  // longer than 1500 bytes is dropped.
-  void ReceiveDatagram(UdpSocket& socket);
+  // Reads one datagram from `socket` and dispatches it; one longer than 1500 bytes is dropped.
+  // False when none was waiting.
+  bool ReceiveDatagram(UdpSocket& socket);
   // Checks and files one received datagram from `source` (host order).
   void Dispatch(std::span<const std::uint8_t> datagram, std::uint32_t source);
 

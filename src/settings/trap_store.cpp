@@ -21,6 +21,7 @@ std::string_view CutAtCharacter(std::string_view text, std::size_t limit) {
 
 void TrapStore::Clear() {
   std::memset(slots_.data(), 0, slots_.size() * sizeof(TrapRecord));
+  oldest_ = 0;
   trap_count_ = 0;
 }
 
@@ -33,10 +34,11 @@ void TrapStore::Add(std::string_view time_text, std::string_view address_text,
                     std::string_view event_text) {
   std::size_t slot = static_cast<std::size_t>(trap_count_);
   if (slot >= kTrapsKept) {
-    // Slots 1..1499 move down; slot 1499 is zero, so slot 1498 is left empty for the new trap.
-    std::memmove(&slots_[0], &slots_[1], (kTrapSlots - 1) * sizeof(TrapRecord));
-    std::memset(&slots_[kTrapSlots - 1], 0, sizeof(TrapRecord));
-    slot = kTrapsKept - 1;
+    // The oldest trap's record takes the new one, which becomes slot 1498; the others move
+    // down one slot.
+    slot = oldest_;
+    oldest_ = (oldest_ + 1) % kTrapsKept;
+    slots_[slot] = TrapRecord{};
   }
   TrapRecord& r = slots_[slot];
   SetText(r.time_text, time_text);

@@ -46,12 +46,19 @@ class TrapStore {
   // Slots in use: 0 .. StoredCount() - 1.
   std::size_t StoredCount() const;
 
-  const TrapRecord& Slot(std::size_t index) const { return slots_.at(index); }
+  const TrapRecord& Slot(std::size_t index) const { return slots_.at(Physical(index)); }
   // The trap window marks a trap read by clearing its image.
-  void SetImage(std::size_t index, std::int32_t image) { slots_.at(index).image = image; }
+  void SetImage(std::size_t index, std::int32_t image) { slots_.at(Physical(index)).image = image; }
 
  private:
+  // The first 1499 records are a ring that starts at the oldest trap, so that dropping the
+  // oldest one moves nothing; the last record stays zero.
+  std::size_t Physical(std::size_t index) const {
+    return index < kTrapsKept ? (oldest_ + index) % kTrapsKept : index;
+  }
+
   std::vector<TrapRecord> slots_;
+  std::size_t oldest_ = 0;
   int trap_count_ = 0;
 };
 

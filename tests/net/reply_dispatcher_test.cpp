@@ -70,10 +70,11 @@ TEST_F(ReplyDispatcherTest, ADatagramLongerThan1500BytesIsDroppedWhole) {
     ASSERT_TRUE(sender->SendTo(bytes, *receiver->LocalEndpoint()));
     pollfd p{receiver->Fd(), POLLIN, 0};
     ASSERT_EQ(::poll(&p, 1, 2000), 1);
-    dispatcher.ReceiveDatagram(*receiver);
+    EXPECT_TRUE(dispatcher.ReceiveDatagram(*receiver)) << "a datagram was read, filed or not";
     const std::string mac = "02000000000" + std::to_string(i);
     EXPECT_EQ(dlg.DiscoveryTable().FindByMac(mac).found, cases[i].filed) << cases[i].size;
   }
+  EXPECT_FALSE(dispatcher.ReceiveDatagram(*receiver)) << "nothing was waiting";
   EXPECT_EQ(dlg.DiscoveryTable().Count(), 1);
   EXPECT_TRUE(messages.shown.empty());
 }

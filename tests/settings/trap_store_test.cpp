@@ -37,7 +37,7 @@ TEST(TrapStoreTest, KeepsTheNewest1499AndTheLastSlotEmpty) {
     int added;
     int first_kept;
   };
-  for (const Case c : {Case{1499, 1}, Case{1500, 2}, Case{1600, 102}}) {
+  for (const Case c : {Case{1499, 1}, Case{1500, 2}, Case{1600, 102}, Case{3 * 1499 + 7, 2 * 1499 + 8}}) {
     TrapStore store;
     for (int n = 1; n <= c.added; ++n) store.Add("t", "a", Numbered(n));
     EXPECT_EQ(store.trap_count(), c.added);
@@ -48,6 +48,26 @@ TEST(TrapStoreTest, KeepsTheNewest1499AndTheLastSlotEmpty) {
     }
     EXPECT_TRUE(AllZero(store.Slot(kTrapSlots - 1))) << c.added;
   }
+}
+
+TEST(TrapStoreTest, AReadMarkStaysWithItsTrapAsOlderOnesAreDropped) {
+  TrapStore store;
+  for (int n = 1; n <= 1499; ++n) store.Add("t", "a", Numbered(n));
+  store.SetImage(10, TRAP_IMAGE_READ);  // trap 11
+  for (int n = 1500; n <= 1504; ++n) store.Add("t", "a", Numbered(n));
+  EXPECT_STREQ(store.Slot(5).event_text, "trap 11");
+  for (std::size_t slot = 0; slot < kTrapsKept; ++slot) {
+    ASSERT_EQ(store.Slot(slot).image, slot == 5 ? TRAP_IMAGE_READ : TRAP_IMAGE_UNREAD) << slot;
+  }
+  // The newest trap carries nothing of the oldest, read one dropped for it: its bytes are those
+  // of the same trap in an empty store.
+  store.SetImage(0, TRAP_IMAGE_READ);
+  store.Add("t", "a", "");
+  TrapStore fresh;
+  fresh.Add("t", "a", "");
+  EXPECT_EQ(std::memcmp(&store.Slot(kTrapsKept - 1), &fresh.Slot(0), sizeof(TrapRecord)), 0);
+  EXPECT_STREQ(store.Slot(0).event_text, "trap 7");
+  EXPECT_TRUE(AllZero(store.Slot(kTrapSlots - 1)));
 }
 
 TEST(TrapStoreTest, CutsTextsToTheirFieldsSafely) {

@@ -460,6 +460,27 @@ TEST_F(SimulatorTest, TrapsGoToTheTrapReceiverWithTheirText) {
   EXPECT_EQ(sim.Control("traps -1 198.18.0.11 x").lines.back().substr(0, 5), "error");
 }
 
+TEST_F(SimulatorTest, AStormNumbersItsTrapsWhereTheTextSaysN) {
+  auto texts = [&](const std::string& line) {
+    std::vector<std::string> out;
+    for (const Outgoing& o : sim.Control(line).sends) {
+      out.push_back(ParseTrapPayload(std::span(o.bytes).subspan(kHeaderSize)).text);
+    }
+    return out;
+  };
+  EXPECT_EQ(texts("traps 3 198.18.0.11 storm %n of 3"),
+            (std::vector<std::string>{"storm 1 of 3", "storm 2 of 3", "storm 3 of 3"}));
+  EXPECT_EQ(texts("traps 2 198.18.0.11 %n%n"), (std::vector<std::string>{"11", "22"}));
+  // Without %n every trap of the storm is the same; a single trap keeps its text as written.
+  EXPECT_EQ(texts("traps 2 198.18.0.11 100%"), (std::vector<std::string>{"100%", "100%"}));
+  EXPECT_EQ(texts("trap 198.18.0.11 %n"), (std::vector<std::string>{"%n"}));
+
+  const std::vector<Outgoing> storm = sim.Control("traps 1000 198.18.0.12 t%n").sends;
+  ASSERT_EQ(storm.size(), 1000u);
+  EXPECT_EQ(ParseTrapPayload(std::span(storm.back().bytes).subspan(kHeaderSize)).text, "t1000");
+  EXPECT_EQ(storm.back().source, Ip("198.18.0.12"));
+}
+
 TEST_F(SimulatorTest, RawSendsCarryArbitraryBytes) {
   auto outcome = sim.Control("raw 198.18.0.11 0002000100");
   ASSERT_EQ(outcome.sends.size(), 1u);

@@ -51,7 +51,8 @@ constexpr const char* kUsage =
     "                      send control lines to a running simulator's control socket and print\n"
     "                      its answers; exit status 1 when one was an error\n"
     "Control: ping | list | add DEF | set IP DEF | silence IP|all | resume IP|all |\n"
-    "         trap IP TEXT | traps N IP TEXT | raw IP HEX | image IP | igmp | quit\n";
+    "         trap IP TEXT | traps N IP TEXT | raw IP HEX | image IP | igmp | quit\n"
+    "         traps sends N traps back to back; a %n in its TEXT becomes each trap's number 1..N\n";
 
 class StderrMessages : public sd::IMessages {
  public:

@@ -655,6 +655,20 @@ std::vector<Outgoing> Simulator::HandleTftpDatagram(std::span<const std::uint8_t
   }
 }
 
+std::string NumberTrapText(std::string_view text, int number) {
+  const std::string digits = std::to_string(number);
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 'n') {
+      out += digits;
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 Endpoint Simulator::TrapDestination(const SimSwitch& s) const {
   return {s.trap_ip != 0 ? s.trap_ip : options_.manager_address, options_.manager_port};
 }
@@ -755,7 +769,12 @@ ControlOutcome Simulator::Control(std::string_view line) {
     if (!s) return done("error unknown switch");
     const auto trap = TrapFrom(*s, rest);
     if (!trap) return done("error no trap receiver");
-    for (int i = 0; i < count; ++i) out.sends.push_back(*trap);
+    // In a storm, "%n" in the text becomes each trap's number, 1 to N, so that every trap of it
+    // can be told apart at the receiver.
+    const bool numbered = command == "traps" && rest.find("%n") != std::string_view::npos;
+    for (int i = 1; i <= count; ++i) {
+      out.sends.push_back(numbered ? *TrapFrom(*s, NumberTrapText(rest, i)) : *trap);
+    }
     return done();
   }
   if (command == "raw") {

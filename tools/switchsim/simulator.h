@@ -91,6 +91,8 @@ std::vector<std::uint8_t> BuildReply(const SimSwitch& s, std::uint16_t command, 
                                      std::uint32_t manager_id, std::uint16_t sequence, bool header_only);
 // A CMD_TRAP datagram from the switch.
 std::vector<std::uint8_t> BuildTrap(const SimSwitch& s, std::uint32_t manager_id, std::string_view text);
+// The text of trap `number` of a storm: every "%n" in `text` replaced by the number.
+std::string NumberTrapText(std::string_view text, int number);
 
 // TFTP (RFC 1350) as the switches speak it: everything arrives on port 69, answers leave from
 // another port.

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMenuBar>
+#include <QPointer>
 #include <QVBoxLayout>
 #include <array>
 
@@ -48,6 +49,8 @@ constexpr std::array<RefreshChoice, 5> kRefreshChoices{{
 }};
 
 constexpr int kButtonWidth = 118;
+// The most datagrams read from one socket before the event loop runs again.
+constexpr int kDatagramsPerReadiness = 32;
 
 }  // namespace
 
@@ -384,8 +387,16 @@ bool MainWindow::StartNetwork() {
   if (!outcome.can_run) return false;
   for (const NetworkEngine::SocketWatch& watch : engine_->SocketWatches()) {
     auto* notifier = new QSocketNotifier(static_cast<qintptr>(watch.fd), QSocketNotifier::Read, this);
+    // A bounded batch per readiness: in a storm the window then repaints once per batch rather
+    // than once per datagram, and timers and input still get their turn between batches. The
+    // batch ends early when the socket is empty, or when a message box shown by a datagram let
+    // the window stop watching the socket (it may be closed by then).
     connect(notifier, &QSocketNotifier::activated, this,
-            [this, socket = watch.socket] { engine_->ReceiveDatagram(*socket); });
+            [this, socket = watch.socket, watching = QPointer<QSocketNotifier>(notifier)] {
+              for (int i = 0; i < kDatagramsPerReadiness && watching && watching->isEnabled(); ++i) {
+                if (!engine_->ReceiveDatagram(*socket)) break;
+              }
+            });
     socket_notifiers_.push_back(notifier);
   }
   liveness_timer_ = new QTimer(this);
@@ -418,6 +429,9 @@ void MainWindow::RemoveGroupIntervalItem() {
 }
 
 void MainWindow::SetTrapIndicator(bool trap_waiting) {
+  // Every trap sets the red dot: it is drawn only when the dot changes.
+  if (trap_indicator_drawn_ && trap_waiting == trap_waiting_) return;
+  trap_indicator_drawn_ = true;
   trap_waiting_ = trap_waiting;
   const Image image = trap_waiting ? Image::TrapWaiting : Image::TrapIdle;
   trap_indicator_->setPixmap(ImagePixmap(image, ImageSize(image)));

@@ -216,6 +216,7 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   std::map<Control, QPushButton*> buttons_;
   std::map<Command, QAction*> actions_;
   bool trap_waiting_ = false;
+  bool trap_indicator_drawn_ = false;
   int refresh_seconds_ = 15;
   std::function<void()> on_close_;
 };

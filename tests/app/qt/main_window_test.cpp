@@ -294,6 +294,12 @@ TEST_F(MainWindowTest, TrapIndicatorTurnsRedAndViewTrapTurnsItGreenBeforeListing
   EXPECT_EQ(caption, "Trap information");
   EXPECT_TRUE(green_while_open);
   EXPECT_FALSE(window.TrapIndicatorWaiting());
+  EXPECT_TRUE(SameImage(window.TrapIndicator()->pixmap(), Image::TrapIdle));
+
+  // The next traps turn it red again, and it stays red.
+  window.SetTrapIndicator(true);
+  window.SetTrapIndicator(true);
+  EXPECT_TRUE(SameImage(window.TrapIndicator()->pixmap(), Image::TrapWaiting));
 }
 
 TEST_F(MainWindowTest, HelpAboutOpensTheAboutDialog) {
