@@ -18,9 +18,15 @@ constexpr std::string_view kJoinGroupError = "Please check your network connecti
 // with up to 1500 bytes, while the window may be busy. The system's default room (about 200 KiB,
 // some 250 small answers with their overhead) drops answers of a full network.
 constexpr int kReceiveBufferBytes = 1 << 20;
+// Traps, poll replies and set replies arrive on the unicast socket. Switches that all report a
+// network event at once can send tens of thousands of traps within milliseconds, much faster than
+// any window can log them; the kernel counts some 830 bytes for each small datagram, so this room
+// (doubled by the kernel) keeps a burst of about 40 000 traps until they are read. The room costs
+// nothing while the socket is empty.
+constexpr int kUnicastReceiveBufferBytes = 16 << 20;
 
 std::optional<UdpSocket> OpenBound(std::uint16_t port, std::string_view create_error,
-                                   IMessages& messages) {
+                                   IMessages& messages, int receive_buffer_bytes = kReceiveBufferBytes) {
   auto socket = UdpSocket::Open();
   if (!socket) {
     messages.Error(create_error);
@@ -30,7 +36,7 @@ std::optional<UdpSocket> OpenBound(std::uint16_t port, std::string_view create_e
     messages.Error(kBindSocketError);
     return std::nullopt;
   }
-  socket->SetReceiveBufferSize(kReceiveBufferBytes);  // less room is no reason to stop
+  socket->SetReceiveBufferSize(receive_buffer_bytes);  // less room is no reason to stop
   return socket;
 }
 
@@ -57,7 +63,7 @@ bool SocketSet::CreateMulticastSocket(IMessages& messages) {
 }
 
 void SocketSet::CreateUnicastSocket(IMessages& messages) {
-  unicast_socket_ = OpenBound(Settings.unicast_port, kCreateSocketError, messages);
+  unicast_socket_ = OpenBound(Settings.unicast_port, kCreateSocketError, messages, kUnicastReceiveBufferBytes);
 }
 
 void SocketSet::RefreshMulticastMembership(const SleepFor& sleep) {
