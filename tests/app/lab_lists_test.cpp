@@ -394,20 +394,9 @@ TEST_F(LabEngineTest, HostileTlvLengthsAreReadOnlyAsFarAsTheyAreSafe) {
 
 // ---- Capacity ----
 
-// Switch number i of the lab (lab.sh's numbering): 198.18.0.10 and up, on into 198.18.1.x.
-std::string LabSwitchIp(int i) {
-  const int n = 10 + i;
-  return "198.18." + std::to_string(n / 256) + "." + std::to_string(n % 256);
-}
-std::string LabSwitchMac(int i) {
-  char mac[18];
-  std::snprintf(mac, sizeof mac, "02:00:00:00:%02x:%02x", (i >> 8) & 0xFF, i & 0xFF);
-  return mac;
-}
-
 TEST_F(LabEngineTest, The257thSwitchIsRefusedWithItsMessage) {
   std::vector<std::string> switches;
-  for (int i = 0; i < 257; ++i) switches.push_back("ip=" + LabSwitchIp(i) + ",mac=" + LabSwitchMac(i));
+  for (int i = 0; i < 257; ++i) switches.push_back("ip=" + test::LabSwitchIp(i) + ",mac=" + test::LabSwitchMac(i));
   ASSERT_NO_FATAL_FAILURE(StartLab(switches));
   engine->OnDiscover();
   // The last switch answers last, to the broadcast and to the group: both answers are refused.

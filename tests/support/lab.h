@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -33,6 +34,18 @@ inline void RequireLab() {
   if (InsideTheLab()) return;
   if (std::getenv("SWITCHDESK_REQUIRE_LAB") == nullptr) GTEST_SKIP() << "run through tools/lab/lab.sh run";
   FAIL() << "SWITCHDESK_REQUIRE_LAB is set: this test must run inside the lab (tools/lab/lab.sh run)";
+}
+
+// Switch number i of the lab (0-based, lab.sh's numbering): 198.18.0.10 upward, continuing into
+// 198.18.1.x; its MAC address as the simulator takes it.
+inline std::string LabSwitchIp(int i) {
+  const int n = 10 + i;
+  return "198.18." + std::to_string(n / 256) + "." + std::to_string(n % 256);
+}
+inline std::string LabSwitchMac(int i) {
+  char mac[18];
+  std::snprintf(mac, sizeof mac, "02:00:00:00:%02x:%02x", (i >> 8) & 0xFF, i & 0xFF);
+  return mac;
 }
 
 // The settings the lab's manager and simulator share.

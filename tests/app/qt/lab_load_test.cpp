@@ -26,27 +26,15 @@
 #include <vector>
 
 #include "app/qt/images.h"
-#include "app/qt/window_fixture.h"
+#include "app/qt/lab_window_fixture.h"
 #include "devices/monitor_file.h"
-#include "support/child_process.h"
 #include "support/datagrams.h"
-#include "support/lab.h"
 
 namespace sd::gui {
 namespace {
 
 using namespace sd::test;  // NOLINT: the window fixture's and the lab's helpers
 
-// Switch number i of the lab (0-based): 198.18.0.10 upward, continuing into 198.18.1.x.
-std::string LabSwitchIp(int i) {
-  const int n = 10 + i;
-  return "198.18." + std::to_string(n / 256) + "." + std::to_string(n % 256);
-}
-std::string LabSwitchMac(int i) {
-  char mac[18];
-  std::snprintf(mac, sizeof mac, "02:00:00:00:%02x:%02x", (i >> 8) & 0xFF, i & 0xFF);
-  return mac;
-}
 std::string LabSwitchMacText(int i) {
   char mac[13];
   std::snprintf(mac, sizeof mac, "020000%02x%02x", (i >> 8) & 0xFF, i & 0xFF);
@@ -122,23 +110,8 @@ bool RunUntil(Done done, int timeout_ms) {
   return held;
 }
 
-class LabLoadTest : public WindowTest {
+class LabLoadTest : public LabWindowFixture {
  protected:
-  // The polls leave through the window's own sockets.
-  LabLoadTest() : WindowTest(false, true) {}
-  void SetUp() override {
-    ASSERT_NO_FATAL_FAILURE(RequireLab());
-    if (IsSkipped()) return;
-    WindowTest::SetUp();
-    dir.Write("define.ecf", MakeSealedSettings(PlainSettings(1)));
-  }
-  void TearDown() override {
-    if (IsSkipped()) return;
-    ui.window.reset();
-    sim.Stop();
-    WindowTest::TearDown();
-  }
-
   // The simulator plays switches 0 .. count - 1, and monitor.cfg holds them all, in that order.
   void StartSwitches(int count) {
     std::vector<std::string> switches;
@@ -149,10 +122,6 @@ class LabLoadTest : public WindowTest {
     }
     dir.Write("monitor.cfg", EncodeMonitorFile(monitored));
     ASSERT_TRUE(StartLabSimulator(sim, switches));
-  }
-  std::string Log() {
-    const auto bytes = dir.Read("syslog.log");
-    return {bytes.begin(), bytes.end()};
   }
   // The row of the Monitor List that shows the switch at `ip`; -1 when none does.
   int MonitorRow(const std::string& ip) {

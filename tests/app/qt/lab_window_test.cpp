@@ -17,9 +17,7 @@
 #include "app/qt/modal.h"
 #include "app/qt/screenshot.h"
 #include "app/qt/trap_info_dialog.h"
-#include "app/qt/window_fixture.h"
-#include "support/child_process.h"
-#include "support/lab.h"
+#include "app/qt/lab_window_fixture.h"
 
 namespace sd::gui {
 namespace {
@@ -33,31 +31,16 @@ const std::vector<std::string> kSwitches = {
     "ip=198.18.0.13,mac=02:00:00:00:00:13,iface=2,name=spare,location=Store",
 };
 
-class LabWindowTest : public WindowTest {
+class LabWindowTest : public LabWindowFixture {
  protected:
-  // The device operations' requests leave through the window's own sockets.
-  LabWindowTest() : WindowTest(false, true) {}
   void SetUp() override {
-    ASSERT_NO_FATAL_FAILURE(RequireLab());
-    if (IsSkipped()) return;
-    WindowTest::SetUp();
+    LabWindowFixture::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     // The switch with a password keeps the image it receives, and reboots for a second.
     std::vector<std::string> switches = kSwitches;
     switches[2] += ",reboot=1000,image=" + dir.File("received.bin");
     ASSERT_TRUE(StartLabSimulator(sim, switches));
-    dir.Write("define.ecf", MakeSealedSettings(PlainSettings(1)));
   }
-  void TearDown() override {
-    if (IsSkipped()) return;
-    ui.window.reset();
-    sim.Stop();
-    WindowTest::TearDown();
-  }
-  std::string Log() {
-    const auto bytes = dir.Read("syslog.log");
-    return {bytes.begin(), bytes.end()};
-  }
-  ChildProcess sim;
 };
 
 TEST_F(LabWindowTest, DiscoverMonitorReceiveATrapAndFindTheSilentSwitch) {
