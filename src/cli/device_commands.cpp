@@ -66,16 +66,29 @@ int Interrupted(Console& console, std::string_view what) {
   return kExitInterrupted;
 }
 
+// The device operations with the console's dialogs, sending through the run's sockets.
+struct ConsoleOperations {
+  ConsoleOperations(const CommandLine& c, DeviceRun& run)
+      : sender(run.engine.Sockets(), [&run](std::chrono::milliseconds d) { run.loop.RunFor(d); }),
+        secrets(run.console, run.stop_fd),
+        configuration(c.fields, c.password, secrets, run.console.err),
+        change_password(c.password, c.new_password, secrets),
+        dhcp_refresh(c.password, secrets),
+        operations(run.dlg, run.messages, sender,
+                   OperationDialogs{configuration, change_password, dhcp_refresh, group_interval}) {}
+  SocketSetSender sender;
+  SecretReader secrets;
+  ConsoleConfigurationDialog configuration;
+  ConsoleChangePasswordDialog change_password;
+  ConsoleDhcpRefreshDialog dhcp_refresh;
+  NoGroupIntervalDialog group_interval;
+  DeviceOperations operations;
+};
+
 // set, password and dhcp-refresh: the launcher with its console dialog, then the switch's answer.
 int RunSetOperation(const CommandLine& c, DeviceRun& run, const TargetRow& where) {
-  SocketSetSender sender(run.engine.Sockets(), [&run](std::chrono::milliseconds d) { run.loop.RunFor(d); });
-  SecretReader secrets(run.console, run.stop_fd);
-  ConsoleConfigurationDialog configuration(c.fields, c.password, secrets, run.console.err);
-  ConsoleChangePasswordDialog change_password(c.password, c.new_password, secrets);
-  ConsoleDhcpRefreshDialog dhcp_refresh(c.password, secrets);
-  NoGroupIntervalDialog group_interval;
-  DeviceOperations operations(run.dlg, run.messages, sender,
-                              OperationDialogs{configuration, change_password, dhcp_refresh, group_interval});
+  ConsoleOperations console_operations(c, run);
+  DeviceOperations& operations = console_operations.operations;
 
   enum class Answer { kNone, kSuccess, kError };
   std::atomic<Answer> answer{Answer::kNone};
@@ -92,15 +105,15 @@ int RunSetOperation(const CommandLine& c, DeviceRun& run, const TargetRow& where
   switch (c.kind) {
     case CommandKind::Set:
       operations.OnConfigureSettings();
-      outcome = configuration.Outcome();
+      outcome = console_operations.configuration.Outcome();
       break;
     case CommandKind::Password:
       operations.OnChangePassword();
-      outcome = change_password.Outcome();
+      outcome = console_operations.change_password.Outcome();
       break;
     default:
       operations.OnDhcpRefresh();
-      outcome = dhcp_refresh.Outcome();
+      outcome = console_operations.dhcp_refresh.Outcome();
       break;
   }
   // A refusal (the gate's, the form's or a failed send) has been told already.
@@ -127,14 +140,8 @@ int RunSetOperation(const CommandLine& c, DeviceRun& run, const TargetRow& where
 }
 
 int RunUpgrade(const CommandLine& c, DeviceRun& run) {
-  SocketSetSender sender(run.engine.Sockets(), [&run](std::chrono::milliseconds d) { run.loop.RunFor(d); });
-  SecretReader secrets(run.console, run.stop_fd);
-  ConsoleConfigurationDialog configuration(c.fields, c.password, secrets, run.console.err);
-  ConsoleChangePasswordDialog change_password(c.password, c.new_password, secrets);
-  ConsoleDhcpRefreshDialog dhcp_refresh(c.password, secrets);
-  NoGroupIntervalDialog group_interval;
-  DeviceOperations operations(run.dlg, run.messages, sender,
-                              OperationDialogs{configuration, change_password, dhcp_refresh, group_interval});
+  ConsoleOperations console_operations(c, run);
+  DeviceOperations& operations = console_operations.operations;
 
   // "Upgrade firmware": the gate, then the manager subnet check on the list the switch is in.
   const auto target = operations.GateUpgradeFirmware();
@@ -143,9 +150,9 @@ int RunUpgrade(const CommandLine& c, DeviceRun& run) {
   SystemInterfaceAddresses addresses;
   if (CheckManagerSubnet(list, target->index, run.messages, addresses) != 1) return kExitFailed;
 
-  auto password = secrets.Read(c.password, "Password: ");
+  auto password = console_operations.secrets.Read(c.password, "Password: ");
   if (!password) {
-    return secrets.Stopped() ? Interrupted(run.console, "stopped before anything was sent") : kExitFailed;
+    return console_operations.secrets.Stopped() ? Interrupted(run.console, "stopped before anything was sent") : kExitFailed;
   }
 
   // The main window's reboot watch, on the loop's timers.
