@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   sd::EventLoop loop;
   sd::TrapStore traps;
   NoIndicator indicator;
-  sd::NetworkEngine engine(f.dlg, f.messages, indicator, loop, traps);
+  sd::NetworkEngine engine(f.dlg.Lists(), f.messages, indicator, loop, traps);
   if (!engine.CreateSocketSet()) return Fail("no multicast socket");
   for (const auto& w : engine.SocketWatches()) {
     loop.WatchReadable(w.fd, [&engine, s = w.socket] { engine.ReceiveDatagram(*s); });

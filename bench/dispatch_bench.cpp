@@ -51,7 +51,7 @@ struct Bench : test::MainDialogFixture {
   }
 
   std::vector<sim::SimSwitch> switches;
-  ReplyDispatcher dispatcher{dlg, messages, [](std::span<const std::uint8_t>) {}};
+  ReplyDispatcher dispatcher{dlg.Lists(), messages, [](std::span<const std::uint8_t>) {}};
 };
 
 void Run(benchmark::State& state, Bench& b, const std::vector<std::vector<std::uint8_t>>& replies) {

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "app/qt/main_window.h"
+#include "window/main_window.h"
 #include "devices/monitor_file.h"
 #include "protocol/ipv4.h"
 #include "settings/trap_store.h"

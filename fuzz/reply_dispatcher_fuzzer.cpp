@@ -60,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   TrapStore store;
   NullIndicator indicator;
-  TrapIntake intake(f.dlg, store, indicator, f.messages);
-  ReplyDispatcher dispatcher(f.dlg, f.messages,
+  TrapIntake intake(f.dlg.Lists(), store, indicator, f.messages);
+  ReplyDispatcher dispatcher(f.dlg.Lists(), f.messages,
                              [&](std::span<const std::uint8_t> payload) { intake.OnTrapReceived(payload); });
 
   if (datagram.size() >= kHeaderSize) {

@@ -1,29 +1,29 @@
 #include "app/liveness_timer.h"
 
-#include "app/switchdesk_dlg.h"
+#include "devices/device_lists.h"
 #include "settings/event_log.h"
 
 namespace sd {
 
-LivenessTimer::LivenessTimer(CSwitchdeskDlg& dialog, SendPoll send_poll, IMessages& messages)
-    : dialog_(dialog), send_poll_(std::move(send_poll)), messages_(messages) {}
+LivenessTimer::LivenessTimer(DeviceLists& lists, SendPoll send_poll, IMessages& messages)
+    : lists_(lists), send_poll_(std::move(send_poll)), messages_(messages) {}
 
 void LivenessTimer::OnLivenessTimer() {
   char timestamp[kLogTimestampLength + 1];
   FormatLogTimestamp(timestamp);
-  auto& monitor = dialog_.MonitorTable();
+  auto& monitor = lists_.MonitorTable();
   for (int i = 0; i < kDeviceTableCapacity; ++i) {
     const DeviceRecord e = monitor.Entry(i);
     if (GetText(e.ip_text).empty()) break;
     if (e.answered == 1 || e.missed_polls == 0) continue;
     if (e.missed_polls >= 3) {
       AppendToEventLog(NotAliveLogLine(timestamp, GetText(e.ip_text)), messages_);
-      dialog_.UpdateMonitorEntry(i, [](DeviceRecord& entry) {
+      lists_.UpdateMonitorEntry(i, [](DeviceRecord& entry) {
         entry.row_state = kRowShownNotAlive;
         entry.status_image = kStatusImageNotAlive;
       });
     } else if (e.status_image != kStatusImageNotAlive) {
-      dialog_.NotePollSent(i);
+      lists_.NotePollSent(i);
       if (!send_poll_(e.ip) && !resend_failure_shown_) {
         resend_failure_shown_ = true;
         messages_.Warning("Resend failed.");

@@ -10,19 +10,19 @@
 
 namespace sd {
 
-class CSwitchdeskDlg;
+class DeviceLists;
 
 class LivenessTimer {
  public:
   // Sends a poll to a switch's address; false when the send failed.
   using SendPoll = std::function<bool(std::uint32_t ip)>;
 
-  LivenessTimer(CSwitchdeskDlg& dialog, SendPoll send_poll, IMessages& messages);
+  LivenessTimer(DeviceLists& lists, SendPoll send_poll, IMessages& messages);
 
   void OnLivenessTimer();
 
  private:
-  CSwitchdeskDlg& dialog_;
+  DeviceLists& lists_;
   SendPoll send_poll_;
   IMessages& messages_;
   // While the network is down every tick fails again; one "Resend failed." box at a time.

@@ -3,7 +3,7 @@
 #include <array>
 #include <future>
 
-#include "app/switchdesk_dlg.h"
+#include "devices/device_lists.h"
 #include "protocol/ipv4.h"
 #include "protocol/packet_header.h"
 #include "settings/settings_file.h"
@@ -16,15 +16,15 @@ constexpr std::chrono::milliseconds kMembershipLeaveWait(200);
 constexpr std::chrono::milliseconds kMembershipJoinWait(300);
 }  // namespace
 
-NetworkEngine::NetworkEngine(CSwitchdeskDlg& dialog, IMessages& messages, ITrapIndicator& trap_indicator,
+NetworkEngine::NetworkEngine(DeviceLists& lists, IMessages& messages, ITrapIndicator& trap_indicator,
                              IUiThread& ui_thread, TrapStore& trap_store)
-    : dialog_(dialog),
+    : lists_(lists),
       messages_(messages),
       ui_thread_(ui_thread),
-      trap_intake_(dialog, trap_store, trap_indicator, messages),
-      dispatcher_(dialog, messages,
+      trap_intake_(lists, trap_store, trap_indicator, messages),
+      dispatcher_(lists, messages,
                   [this](std::span<const std::uint8_t> payload) { trap_intake_.OnTrapReceived(payload); }),
-      liveness_timer_(dialog, [this](std::uint32_t ip) { return SendPoll(ip); }, messages) {}
+      liveness_timer_(lists, [this](std::uint32_t ip) { return SendPoll(ip); }, messages) {}
 
 NetworkEngine::~NetworkEngine() {
   *alive_ = false;
@@ -41,8 +41,8 @@ bool NetworkEngine::CreateSocketSet() {
 
 void NetworkEngine::StartPollThread() {
   PollThreadHooks hooks;
-  hooks.next_target = [this](int index) { return dialog_.NotePollSentAndGetIp(index); };
-  hooks.interval_seconds = [this] { return dialog_.RefreshIntervalSeconds(); };
+  hooks.next_target = [this](int index) { return lists_.NotePollSentAndGetIp(index); };
+  hooks.interval_seconds = [this] { return lists_.RefreshIntervalSeconds(); };
   hooks.send_poll = [this](std::uint32_t ip) { return SendPoll(ip); };
   hooks.report_failure = [this](std::stop_token stop) { ReportPollFailure(stop); };
   poll_thread_ = std::make_unique<PollThread>(std::move(hooks));
@@ -82,8 +82,8 @@ bool NetworkEngine::SendPoll(std::uint32_t ip) {
 }
 
 void NetworkEngine::OnDiscover() {
-  dialog_.NotePollSentToAll();
-  dialog_.ClearDiscoveryList();
+  lists_.NotePollSentToAll();
+  lists_.ClearDiscoveryList();
   discovery_pending_ = true;
   const auto group = TextToIpv4(Settings.multicast_group);
   UdpSocket* multicast = sockets_.Multicast();
@@ -110,7 +110,7 @@ void NetworkEngine::SendDiscovery() {
   BuildRequestHeader(request.data(), CMD_DISCOVER);
   // Replies that came in while the membership was renewed belong to no discovery of the user's:
   // rows and entries are emptied together right before the requests go out.
-  dialog_.ClearDiscoveryList();
+  lists_.ClearDiscoveryList();
   if (!broadcast->SendTo(request, {kBroadcastAddress, Settings.agent_port})) {
     messages_.Error("Please make sure your computer has an IP address.");
     return;

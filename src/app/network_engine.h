@@ -1,7 +1,7 @@
 #pragma once
 // The network side of the main dialog: the three protocol sockets, the reply dispatcher, the
 // trap intake, the liveness timer, the poll thread and the IGMP report thread, wired to the
-// device lists of a CSwitchdeskDlg. The front end watches the sockets' descriptors, calls
+// device lists. The front end watches the sockets' descriptors, calls
 // ReceiveDatagram when one is readable, and calls OnLivenessTimer every 5 seconds; nothing here
 // blocks the user-interface thread on the network.
 
@@ -24,11 +24,11 @@
 
 namespace sd {
 
-class CSwitchdeskDlg;
+class DeviceLists;
 
 class NetworkEngine {
  public:
-  NetworkEngine(CSwitchdeskDlg& dialog, IMessages& messages, ITrapIndicator& trap_indicator,
+  NetworkEngine(DeviceLists& lists, IMessages& messages, ITrapIndicator& trap_indicator,
                 IUiThread& ui_thread, TrapStore& trap_store);
   // Stops the worker threads and closes the sockets.
   ~NetworkEngine();
@@ -74,7 +74,7 @@ class NetworkEngine {
   void SendDiscovery();
   void ReportPollFailure(std::stop_token stop);
 
-  CSwitchdeskDlg& dialog_;
+  DeviceLists& lists_;
   IMessages& messages_;
   IUiThread& ui_thread_;
   SocketSet sockets_;

@@ -1,9 +1,9 @@
 #pragma once
-// The main dialog's logic without a toolkit. It owns the two device tables and reaches the
+// The main dialog's logic without a toolkit. It composes the two device lists and reaches the
 // window only through interfaces: the two list controls, message boxes, file dialogs and the
 // Remote IP dialog. The window (or a terminal front end) forwards its events to the On...
-// handlers; the reply dispatcher, the trap intake and the liveness timer store entries through
-// it; the poll thread uses only NotePollSentAndGetIp and RefreshIntervalSeconds.
+// handlers, and hands Lists() to the network engine and the device operations, which file into
+// the lists and read them.
 
 #include <cstdint>
 #include <functional>
@@ -18,8 +18,6 @@
 #include "devices/column_sort.h"
 #include "devices/device_list_commands.h"
 #include "devices/device_lists.h"
-#include "devices/device_rows.h"
-#include "devices/liveness.h"
 #include "devices/monitor_file_commands.h"
 
 namespace sd {
@@ -38,41 +36,44 @@ class CSwitchdeskDlg {
   void ClearDeviceTables();
   void LoadMonitorFileAtStartup();
 
-  DeviceTable& DiscoveryTable() { return lists_.discovery; }
-  DeviceTable& MonitorTable() { return lists_.monitor; }
-  IListControl& DiscoveryListControl() { return lists_.discovery_list; }
-  IListControl& MonitorListControl() { return lists_.monitor_list; }
+  // The two lists, for everything that files into them or reads them: the network engine, the
+  // device operations, the window's commands.
+  DeviceLists& Lists() { return lists_; }
+  DeviceTable& DiscoveryTable() { return lists_.DiscoveryTable(); }
+  DeviceTable& MonitorTable() { return lists_.MonitorTable(); }
+  IListControl& DiscoveryListControl() { return lists_.DiscoveryListControl(); }
+  IListControl& MonitorListControl() { return lists_.MonitorListControl(); }
 
   // Rows.
-  void RefreshDiscoveryRow(int index) { rows_.RefreshDiscoveryRow(index); }
-  void RefreshMonitorRow(int index) { rows_.RefreshMonitorRow(index); }
+  void RefreshDiscoveryRow(int index) { lists_.RefreshDiscoveryRow(index); }
+  void RefreshMonitorRow(int index) { lists_.RefreshMonitorRow(index); }
   int FindDiscoveryRowByMac(std::string_view mac_text) const {
-    return rows_.FindDiscoveryRowByMac(mac_text);
+    return lists_.FindDiscoveryRowByMac(mac_text);
   }
 
-  // Filing (reply dispatcher, trap intake, liveness timer): writes entry `index` under the
-  // table's lock, then shows it with the row refresh. `index` is the entry a search found or
-  // Count() to append; false, with nothing written, for an index outside 0..255. The Update
-  // forms run `change` on the entry under the lock (it must not call back into the table).
-  bool StoreDiscoveryEntry(int index, const DeviceRecord& record);
-  bool StoreMonitorEntry(int index, const DeviceRecord& record);
-  bool UpdateDiscoveryEntry(int index, const std::function<void(DeviceRecord&)>& change);
-  bool UpdateMonitorEntry(int index, const std::function<void(DeviceRecord&)>& change);
-  // Deletes every Discovery List row and zeroes its table (before a discovery).
-  void ClearDiscoveryList();
+  // Filing (see DeviceLists).
+  bool StoreDiscoveryEntry(int index, const DeviceRecord& record) {
+    return lists_.StoreDiscoveryEntry(index, record);
+  }
+  bool StoreMonitorEntry(int index, const DeviceRecord& record) {
+    return lists_.StoreMonitorEntry(index, record);
+  }
+  bool UpdateDiscoveryEntry(int index, const std::function<void(DeviceRecord&)>& change) {
+    return lists_.UpdateDiscoveryEntry(index, change);
+  }
+  bool UpdateMonitorEntry(int index, const std::function<void(DeviceRecord&)>& change) {
+    return lists_.UpdateMonitorEntry(index, change);
+  }
+  void ClearDiscoveryList() { lists_.ClearDiscoveryList(); }
 
-  // Liveness counting before a request is sent (user-interface thread).
-  void NotePollSent(int index) { lists_.monitor.NotePollSent(index); }
-  void NotePollSentToAll() { lists_.monitor.NotePollSentToAll(); }
-  // Poll thread: counts the poll of Monitor List entry `index` and gives its address, or
-  // nothing at the end of the list. Never touches a list control.
+  // Liveness counting and the refresh interval (see DeviceLists).
+  void NotePollSent(int index) { lists_.NotePollSent(index); }
+  void NotePollSentToAll() { lists_.NotePollSentToAll(); }
   std::optional<std::uint32_t> NotePollSentAndGetIp(int index) {
-    return lists_.monitor.NotePollSentAndGetIp(index);
+    return lists_.NotePollSentAndGetIp(index);
   }
-  // Seconds between poll passes: read by the poll thread, set by the refresh-time menu (15, 30,
-  // 60, 120 or 300; anything else is refused with false).
-  int RefreshIntervalSeconds() const { return refresh_interval_.Seconds(); }
-  bool SetRefreshInterval(int seconds) { return refresh_interval_.SetSeconds(seconds); }
+  int RefreshIntervalSeconds() const { return lists_.RefreshIntervalSeconds(); }
+  bool SetRefreshInterval(int seconds) { return lists_.SetRefreshInterval(seconds); }
 
   // Moving devices between the lists.
   void TransferToMonitorList(const std::vector<int>& discovery_rows) {
@@ -101,11 +102,9 @@ class CSwitchdeskDlg {
 
  private:
   DeviceLists lists_;
-  DeviceRows rows_;
   ColumnSorter sorter_;
   DeviceListCommands commands_;
   MonitorFileCommands monitor_file_;
-  RefreshInterval refresh_interval_;
 };
 
 }  // namespace sd

@@ -1,6 +1,6 @@
 #include "app/trap_intake.h"
 
-#include "app/switchdesk_dlg.h"
+#include "devices/device_lists.h"
 #include "devices/liveness.h"
 #include "protocol/ipv4.h"
 #include "protocol/trap_payload.h"
@@ -8,18 +8,18 @@
 
 namespace sd {
 
-TrapIntake::TrapIntake(CSwitchdeskDlg& dialog, TrapStore& store, ITrapIndicator& indicator,
+TrapIntake::TrapIntake(DeviceLists& lists, TrapStore& store, ITrapIndicator& indicator,
                        IMessages& messages)
-    : dialog_(dialog), store_(store), indicator_(indicator), messages_(messages) {}
+    : lists_(lists), store_(store), indicator_(indicator), messages_(messages) {}
 
 void TrapIntake::OnTrapReceived(std::span<const std::uint8_t> payload) {
   const TrapPayload trap = ParseTrapPayload(payload);
   const std::string address_text = Ipv4ToText(trap.address);
-  const auto entry = dialog_.MonitorTable().FindByIp(address_text);
+  const auto entry = lists_.MonitorTable().FindByIp(address_text);
   if (!entry.found) return;
 
   indicator_.ShowTrapArrived(true);
-  dialog_.UpdateMonitorEntry(entry.index, [](DeviceRecord& e) { ApplySignOfLife(e); });
+  lists_.UpdateMonitorEntry(entry.index, [](DeviceRecord& e) { ApplySignOfLife(e); });
 
   char timestamp[kLogTimestampLength + 1];
   FormatLogTimestamp(timestamp);

@@ -12,17 +12,17 @@
 
 namespace sd {
 
-class CSwitchdeskDlg;
+class DeviceLists;
 
 class TrapIntake {
  public:
-  TrapIntake(CSwitchdeskDlg& dialog, TrapStore& store, ITrapIndicator& indicator, IMessages& messages);
+  TrapIntake(DeviceLists& lists, TrapStore& store, ITrapIndicator& indicator, IMessages& messages);
 
   // `payload` is the trap datagram from byte 40 on: the sender's address, then its text.
   void OnTrapReceived(std::span<const std::uint8_t> payload);
 
  private:
-  CSwitchdeskDlg& dialog_;
+  DeviceLists& lists_;
   TrapStore& store_;
   ITrapIndicator& indicator_;
   IMessages& messages_;

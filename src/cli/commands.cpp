@@ -133,7 +133,7 @@ class NetworkRun {
     EventLoop loop;
     TrapStore traps;
     NoTrapIndicator indicator;
-    NetworkEngine engine(s_.dlg, s_.messages, indicator, loop, traps);
+    NetworkEngine engine(s_.dlg.Lists(), s_.messages, indicator, loop, traps);
     s_.dlg.SetRefreshInterval(c_.refresh_seconds);
     // The window's start-up in its order, with a stop between the halves: no socket is opened,
     // and so nothing sent, when the lists could not be read or there is nothing to watch.

@@ -74,7 +74,7 @@ struct ConsoleOperations {
         configuration(c.fields, c.password, secrets, run.console.err),
         change_password(c.password, c.new_password, secrets),
         dhcp_refresh(c.password, secrets),
-        operations(run.dlg, run.messages, sender,
+        operations(run.dlg.Lists(), run.messages, sender,
                    OperationDialogs{configuration, change_password, dhcp_refresh, group_interval}) {}
   SocketSetSender sender;
   SecretReader secrets;
@@ -121,7 +121,7 @@ int RunSetOperation(const CommandLine& c, DeviceRun& run, const TargetRow& where
   if (outcome != DialogOutcome::kSent || answer != Answer::kNone) return kExitFailed;
 
   const auto target = operations.LastTarget();
-  const std::uint32_t address_before = target ? TargetEntry(run.dlg, *target).ip : 0;
+  const std::uint32_t address_before = target ? TargetEntry(run.dlg.Lists(), *target).ip : 0;
   run.loop.RunUntil([&] { return run.stopped() || answer != Answer::kNone; }, kSetAnswerWait);
   if (answer == Answer::kNone) {
     if (run.stopped()) return Interrupted(run.console, "stopped before the switch answered");
@@ -131,7 +131,7 @@ int RunSetOperation(const CommandLine& c, DeviceRun& run, const TargetRow& where
   }
   if (answer == Answer::kError) return kExitFailed;
   // A monitored switch that moved is followed by its row; monitor.cfg keeps it at its new address.
-  if (where.list == TableKind::Monitor && target && TargetEntry(run.dlg, *target).ip != address_before) {
+  if (where.list == TableKind::Monitor && target && TargetEntry(run.dlg.Lists(), *target).ip != address_before) {
     const int errors = run.messages.Errors();
     run.dlg.OnMonitorSave();
     if (run.messages.Errors() != errors) return kExitFailed;

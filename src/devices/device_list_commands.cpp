@@ -20,19 +20,19 @@ constexpr std::string_view kRemoteIpErrorTitle = " Error";
 
 }  // namespace
 
-DeviceListCommands::DeviceListCommands(DeviceLists& lists, DeviceRows& rows, IMessages& messages,
+DeviceListCommands::DeviceListCommands(DeviceLists& lists, IMessages& messages,
                                        IRemoteIpDialog& remote_ip_dialog)
-    : lists_(lists), rows_(rows), messages_(messages), remote_ip_dialog_(remote_ip_dialog) {}
+    : lists_(lists), rows_(lists.Rows()), messages_(messages), remote_ip_dialog_(remote_ip_dialog) {}
 
 void DeviceListCommands::TransferToMonitorList(const std::vector<int>& discovery_rows) {
-  DeviceTable& discovery = lists_.discovery;
-  DeviceTable& monitor = lists_.monitor;
+  DeviceTable& discovery = lists_.DiscoveryTable();
+  DeviceTable& monitor = lists_.MonitorTable();
 
   // Rows to entries first: entries do not move until the end, so the indexes stay valid while
   // devices leave.
   std::vector<int> entries;
   for (int row : discovery_rows) {
-    const FindResult f = discovery.FindByMac(lists_.discovery_list.Text(row, kDiscoveryColumnMac));
+    const FindResult f = discovery.FindByMac(lists_.DiscoveryListControl().Text(row, kDiscoveryColumnMac));
     if (f.found) entries.push_back(f.index);
   }
   const int n = discovery.Count();
@@ -67,12 +67,12 @@ void DeviceListCommands::TransferToMonitorList(const std::vector<int>& discovery
     e.row_state = kRowStateNew;
     monitor.Store(m.index, e);
     rows_.RefreshMonitorRow(m.index);
-    lists_.discovery_list.DeleteRow(rows_.FindDiscoveryRowByMac(GetText(e.mac_text)));
+    lists_.DiscoveryListControl().DeleteRow(rows_.FindDiscoveryRowByMac(GetText(e.mac_text)));
     discovery.Zero(index);
     if (index < n) remaining[static_cast<std::size_t>(index)] = ZeroRecord();
   }
   discovery.Compact(n);
-  RenumberItemData(lists_.discovery_list);
+  RenumberItemData(lists_.DiscoveryListControl());
 
   for (Refusal r : refusals) {
     if (r == Refusal::Duplicate) {
@@ -84,7 +84,7 @@ void DeviceListCommands::TransferToMonitorList(const std::vector<int>& discovery
 }
 
 void DeviceListCommands::RemoveMonitorRows(const std::vector<int>& monitor_rows) {
-  IListControl& list = lists_.monitor_list;
+  IListControl& list = lists_.MonitorListControl();
   std::vector<int> rows;
   for (int row : monitor_rows) {
     if (row >= 0 && row < list.RowCount()) rows.push_back(row);
@@ -97,12 +97,12 @@ void DeviceListCommands::RemoveMonitorRows(const std::vector<int>& monitor_rows)
   // finds the next entry that has it.
   std::vector<int> removed;
   for (int row : rows) {
-    const FindResult f = lists_.monitor.FindByIp(list.Text(row, kMonitorColumnIp));
+    const FindResult f = lists_.MonitorTable().FindByIp(list.Text(row, kMonitorColumnIp));
     if (!f.found) continue;
-    lists_.monitor.Zero(f.index);
+    lists_.MonitorTable().Zero(f.index);
     removed.push_back(row);
   }
-  lists_.monitor.Compact(kDeviceTableCapacity);
+  lists_.MonitorTable().Compact(kDeviceTableCapacity);
   // Each deletion moves the later rows up by one.
   for (std::size_t k = 0; k < removed.size(); ++k) {
     list.DeleteRow(removed[k] - static_cast<int>(k));
@@ -123,7 +123,7 @@ std::optional<DeviceRecord> DeviceListCommands::AcceptRemoteIp(std::uint32_t add
 }
 
 void DeviceListCommands::AddByAddress() {
-  DeviceTable& monitor = lists_.monitor;
+  DeviceTable& monitor = lists_.MonitorTable();
   if (monitor.Count() >= kDeviceTableCapacity) {
     messages_.Error(kMaximumReached);
     return;
@@ -138,7 +138,7 @@ void DeviceListCommands::AddByAddress() {
   if (!applied || !candidate) return;
 
   const std::string ip(GetText(candidate->ip_text));
-  if (monitor.FindByIp(ip).found || lists_.discovery.FindByIp(ip).found) {
+  if (monitor.FindByIp(ip).found || lists_.DiscoveryTable().FindByIp(ip).found) {
     messages_.Error(kDuplicateInEitherList);
     return;
   }

@@ -10,13 +10,12 @@
 #include "common/messages.h"
 #include "common/remote_ip_dialog.h"
 #include "devices/device_lists.h"
-#include "devices/device_rows.h"
 
 namespace sd {
 
 class DeviceListCommands {
  public:
-  DeviceListCommands(DeviceLists& lists, DeviceRows& rows, IMessages& messages,
+  DeviceListCommands(DeviceLists& lists, IMessages& messages,
                      IRemoteIpDialog& remote_ip_dialog);
 
   // Moves the devices shown in the given Discovery List rows to the end of the Monitor List, in

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "devices/device_lists.h"
 #include "settings/settings_file.h"
 
 namespace sd {
@@ -79,21 +80,21 @@ std::string GroupIntervalText(std::int32_t group_interval) {
 bool GroupIntervalSettingOn() { return Settings.multicast_interface_on_off == 1; }
 
 DeviceRows::DeviceRows(DeviceLists& lists) : lists_(lists) {
-  lists_.discovery_list.SetItemChangingHandler([this](int) { OnDiscoveryItemChanging(); });
-  lists_.monitor_list.SetItemChangingHandler([this](int) { OnMonitorItemChanging(); });
+  lists_.DiscoveryListControl().SetItemChangingHandler([this](int) { OnDiscoveryItemChanging(); });
+  lists_.MonitorListControl().SetItemChangingHandler([this](int) { OnMonitorItemChanging(); });
 }
 
 DeviceRows::~DeviceRows() {
-  lists_.discovery_list.SetItemChangingHandler(nullptr);
-  lists_.monitor_list.SetItemChangingHandler(nullptr);
+  lists_.DiscoveryListControl().SetItemChangingHandler(nullptr);
+  lists_.MonitorListControl().SetItemChangingHandler(nullptr);
 }
 
 void DeviceRows::CreateColumns(bool with_group_interval) {
   for (const ListColumn& c : DiscoveryColumns(with_group_interval)) {
-    lists_.discovery_list.AddColumn(c);
+    lists_.DiscoveryListControl().AddColumn(c);
   }
   for (const ListColumn& c : MonitorColumns(with_group_interval)) {
-    lists_.monitor_list.AddColumn(c);
+    lists_.MonitorListControl().AddColumn(c);
   }
 }
 
@@ -111,8 +112,8 @@ std::optional<std::string> DeviceRows::GroupIntervalCell(DeviceTable& table, int
 
 void DeviceRows::RefreshDiscoveryRow(int index) {
   if (index < 0 || index >= kDeviceTableCapacity) return;
-  IListControl& list = lists_.discovery_list;
-  const DeviceRecord e = lists_.discovery.Entry(index);
+  IListControl& list = lists_.DiscoveryListControl();
+  const DeviceRecord e = lists_.DiscoveryTable().Entry(index);
   const std::string_view mac = GetText(e.mac_text);
 
   int row = -1;
@@ -129,7 +130,7 @@ void DeviceRows::RefreshDiscoveryRow(int index) {
   list.SetText(row, 8, GetText(e.subnet_mask_text));
   list.SetText(row, 9, GetText(e.gateway_text));
   list.SetText(row, 5, DhcpText(e.dhcp));
-  if (auto cell = GroupIntervalCell(lists_.discovery, index, e)) {
+  if (auto cell = GroupIntervalCell(lists_.DiscoveryTable(), index, e)) {
     list.SetText(row, kDiscoveryColumnGroupInterval, *cell);
   }
   RenumberItemData(list);
@@ -137,8 +138,8 @@ void DeviceRows::RefreshDiscoveryRow(int index) {
 
 void DeviceRows::RefreshMonitorRow(int index) {
   if (index < 0 || index >= kDeviceTableCapacity) return;
-  IListControl& list = lists_.monitor_list;
-  const DeviceRecord e = lists_.monitor.Entry(index);
+  IListControl& list = lists_.MonitorListControl();
+  const DeviceRecord e = lists_.MonitorTable().Entry(index);
   const std::string_view ip = GetText(e.ip_text);
   const std::string_view mac = GetText(e.mac_text);
 
@@ -168,14 +169,14 @@ void DeviceRows::RefreshMonitorRow(int index) {
   list.SetText(row, 9, GetText(e.subnet_mask_text));
   list.SetText(row, 10, GetText(e.gateway_text));
   list.SetText(row, 6, DhcpText(e.dhcp));
-  if (auto cell = GroupIntervalCell(lists_.monitor, index, e)) {
+  if (auto cell = GroupIntervalCell(lists_.MonitorTable(), index, e)) {
     list.SetText(row, kMonitorColumnGroupInterval, *cell);
   }
   RenumberItemData(list);
 }
 
 int DeviceRows::FindDiscoveryRowByMac(std::string_view text) const {
-  const IListControl& list = lists_.discovery_list;
+  const IListControl& list = lists_.DiscoveryListControl();
   constexpr std::size_t kMacDigits = 12;
   const std::string_view key = text.substr(0, kMacDigits);
   const int rows = list.RowCount();
@@ -189,12 +190,12 @@ int DeviceRows::FindDiscoveryRowByMac(std::string_view text) const {
 
 void DeviceRows::OnDiscoveryItemChanging() {
   // Every selected Monitor List row, so that a selection never stays in both lists.
-  for (int row : lists_.monitor_list.SelectedRows()) lists_.monitor_list.SetSelected(row, false);
+  for (int row : lists_.MonitorListControl().SelectedRows()) lists_.MonitorListControl().SetSelected(row, false);
 }
 
 void DeviceRows::OnMonitorItemChanging() {
-  for (int row : lists_.discovery_list.SelectedRows()) {
-    lists_.discovery_list.SetSelected(row, false);
+  for (int row : lists_.DiscoveryListControl().SelectedRows()) {
+    lists_.DiscoveryListControl().SetSelected(row, false);
   }
 }
 

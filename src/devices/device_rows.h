@@ -9,10 +9,13 @@
 #include <string_view>
 #include <vector>
 
-#include "devices/device_lists.h"
+#include "devices/device_table.h"
+#include "devices/list_control.h"
 #include "protocol/device_record.h"
 
 namespace sd {
+
+class DeviceLists;
 
 // Column indexes of the Discovery List.
 inline constexpr int kDiscoveryColumnMac = 0;
@@ -42,7 +45,8 @@ bool GroupIntervalSettingOn();
 
 class DeviceRows {
  public:
-  // Couples the selections of the two lists for the lifetime of this object.
+  // Couples the selections of the two lists for the lifetime of this object. `lists` owns the
+  // rows: only its list controls are used here, so it may still be under construction.
   explicit DeviceRows(DeviceLists& lists);
   ~DeviceRows();
   DeviceRows(const DeviceRows&) = delete;

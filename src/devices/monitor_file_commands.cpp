@@ -34,13 +34,13 @@ FileDialogRequest MonitorFileDialog(std::string_view initial_name) {
 
 }  // namespace
 
-MonitorFileCommands::MonitorFileCommands(DeviceLists& lists, DeviceRows& rows, IMessages& messages,
+MonitorFileCommands::MonitorFileCommands(DeviceLists& lists, IMessages& messages,
                                          IFileDialogs& file_dialogs)
-    : lists_(lists), rows_(rows), messages_(messages), file_dialogs_(file_dialogs) {}
+    : lists_(lists), rows_(lists.Rows()), messages_(messages), file_dialogs_(file_dialogs) {}
 
 void MonitorFileCommands::Append(const DeviceRecord& record) {
-  const int index = lists_.monitor.Count();
-  if (!lists_.monitor.Store(index, record)) return;
+  const int index = lists_.MonitorTable().Count();
+  if (!lists_.MonitorTable().Store(index, record)) return;
   rows_.RefreshMonitorRow(index);
 }
 
@@ -48,13 +48,13 @@ void MonitorFileCommands::LoadMonitorFileAtStartup() {
   MonitorFileContents contents = ReadMonitorFile(MonitorFilePath());
   if (contents.status == MonitorFileStatus::Invalid) {
     messages_.Error(kInvalidFile);
-    lists_.monitor.Clear();
+    lists_.MonitorTable().Clear();
     return;
   }
   // The file holds at most 256 records and is taken as it was saved: no duplicate check.
   for (DeviceRecord& record : contents.records) {
     if (!HasAddress(record)) continue;
-    if (lists_.monitor.Count() >= kDeviceTableCapacity) break;
+    if (lists_.MonitorTable().Count() >= kDeviceTableCapacity) break;
     ResetBookkeeping(record);
     record.status_image =
         record.status_image == kStatusImageNotAlive ? kStatusImageNotAlive : kStatusImageNone;
@@ -70,7 +70,7 @@ void MonitorFileCommands::OnMonitorLoad() {
     messages_.Error(kInvalidFile);
     return;
   }
-  DeviceTable& monitor = lists_.monitor;
+  DeviceTable& monitor = lists_.MonitorTable();
   for (DeviceRecord& record : contents.records) {
     if (!HasAddress(record)) continue;
     ResetBookkeeping(record);
@@ -95,7 +95,7 @@ void MonitorFileCommands::OnMonitorLoad() {
 }
 
 bool MonitorFileCommands::WriteEntries(const std::string& path, int count) {
-  const std::vector<DeviceRecord> entries = lists_.monitor.Entries(count);
+  const std::vector<DeviceRecord> entries = lists_.MonitorTable().Entries(count);
   const int error = ReplaceFileContents(path, EncodeMonitorFile(entries));
   if (error == 0) return true;
   messages_.Error("The Monitor List could not be saved to " + path + ": " +
@@ -104,17 +104,17 @@ bool MonitorFileCommands::WriteEntries(const std::string& path, int count) {
 }
 
 bool MonitorFileCommands::WriteMonitorFile(const std::string& path) {
-  return WriteEntries(path, lists_.monitor.Count());
+  return WriteEntries(path, lists_.MonitorTable().Count());
 }
 
 void MonitorFileCommands::OnMonitorSave() { WriteMonitorFile(MonitorFilePath()); }
 
 void MonitorFileCommands::OnMonitorSaveAs() {
-  const int noted = lists_.monitor.Count();
+  const int noted = lists_.MonitorTable().Count();
   const auto path = file_dialogs_.AskSavePath(MonitorFileDialog("Default.cfg"));
   if (!path) return;
   // Entries cannot leave while the dialog is open, but never write more than are in use.
-  WriteEntries(*path, std::min(noted, lists_.monitor.Count()));
+  WriteEntries(*path, std::min(noted, lists_.MonitorTable().Count()));
 }
 
 }  // namespace sd

@@ -8,7 +8,6 @@
 #include "common/file_dialogs.h"
 #include "common/messages.h"
 #include "devices/device_lists.h"
-#include "devices/device_rows.h"
 
 namespace sd {
 
@@ -18,7 +17,7 @@ inline constexpr std::string_view kMonitorFileFilterGlob = "*.cfg";
 
 class MonitorFileCommands {
  public:
-  MonitorFileCommands(DeviceLists& lists, DeviceRows& rows, IMessages& messages,
+  MonitorFileCommands(DeviceLists& lists, IMessages& messages,
                       IFileDialogs& file_dialogs);
 
   // Fills the (empty) Monitor List from monitor.cfg. A missing file gives an empty list without

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "app/switchdesk_dlg.h"
+#include "devices/device_lists.h"
 #include "net/udp_socket.h"
 #include "protocol/operation_context.h"
 #include "protocol/payload_builders.h"
@@ -23,29 +23,6 @@ void MarkFiled(DeviceRecord& r) {
   r.answered = 1;
 }
 
-// Notes the first selected row of each list and selects it again when filing is done: a row
-// that was rebuilt loses its selection.
-class SelectionKeeper {
- public:
-  explicit SelectionKeeper(CSwitchdeskDlg& dialog)
-      : dialog_(dialog),
-        monitor_(First(dialog.MonitorListControl())),
-        discovery_(First(dialog.DiscoveryListControl())) {}
-  void Restore() {
-    if (monitor_ >= 0) dialog_.MonitorListControl().SetSelected(monitor_, true);
-    if (discovery_ >= 0) dialog_.DiscoveryListControl().SetSelected(discovery_, true);
-  }
-
- private:
-  static int First(const IListControl& list) {
-    const auto rows = list.SelectedRows();
-    return rows.empty() ? -1 : rows.front();
-  }
-  CSwitchdeskDlg& dialog_;
-  const int monitor_;
-  const int discovery_;
-};
-
 }  // namespace
 
 void MergeReplyIntoRecord(DeviceRecord& entry, const DeviceRecord& reply) {
@@ -54,8 +31,8 @@ void MergeReplyIntoRecord(DeviceRecord& entry, const DeviceRecord& reply) {
   if (reply.dhcp == DHCP_NOT_REPORTED && reply.interface_version >= 2) entry.dhcp = previous_dhcp;
 }
 
-ReplyDispatcher::ReplyDispatcher(CSwitchdeskDlg& dialog, IMessages& messages, TrapSink trap_sink)
-    : dialog_(dialog), messages_(messages), trap_sink_(std::move(trap_sink)) {}
+ReplyDispatcher::ReplyDispatcher(DeviceLists& lists, IMessages& messages, TrapSink trap_sink)
+    : lists_(lists), messages_(messages), trap_sink_(std::move(trap_sink)) {}
 
 bool ReplyDispatcher::ReceiveDatagram(UdpSocket& socket) {
   std::array<std::uint8_t, kMaxDatagram> buffer{};
@@ -129,33 +106,33 @@ bool ReplyDispatcher::FileReply(DeviceRecord& reply, bool merge, std::string_vie
   const std::string ip_text(GetText(reply.ip_text));
   const std::string mac_text(GetText(reply.mac_text));
 
-  if (const auto m = dialog_.MonitorTable().FindByIp(ip_text); m.found) {
+  if (const auto m = lists_.MonitorTable().FindByIp(ip_text); m.found) {
     reply.row_state = 1;
     reply.status_image = -1;
-    dialog_.UpdateMonitorEntry(m.index, [&](DeviceRecord& e) {
+    lists_.UpdateMonitorEntry(m.index, [&](DeviceRecord& e) {
       if (merge) MergeReplyIntoRecord(e, reply); else e = reply;
     });
     return true;
   }
-  if (const auto m = dialog_.MonitorTable().FindByMac(mac_text); m.found) {
+  if (const auto m = lists_.MonitorTable().FindByMac(mac_text); m.found) {
     // The device answers from a new address: its entry follows it and keeps a not-alive mark
     // until the row is drawn from a reply found by address.
     reply.row_state = 1;
-    dialog_.UpdateMonitorEntry(m.index, [&](DeviceRecord& e) {
+    lists_.UpdateMonitorEntry(m.index, [&](DeviceRecord& e) {
       const bool not_alive = e.status_image == 1;
       if (merge) MergeReplyIntoRecord(e, reply); else e = reply;
       e.status_image = not_alive ? 1 : -1;
     });
     return true;
   }
-  const auto d = dialog_.DiscoveryTable().FindByMac(mac_text);
+  const auto d = lists_.DiscoveryTable().FindByMac(mac_text);
   if (d.index >= kDeviceTableCapacity) {
     messages_.Error(full_message);
     return false;
   }
   reply.status_image = -1;
   reply.row_state = d.found ? 1 : 0;
-  dialog_.UpdateDiscoveryEntry(d.index, [&](DeviceRecord& e) {
+  lists_.UpdateDiscoveryEntry(d.index, [&](DeviceRecord& e) {
     if (merge) MergeReplyIntoRecord(e, reply); else e = reply;
   });
   return true;
@@ -174,7 +151,7 @@ bool ReplyDispatcher::EndAwaitedSet(const DeviceRecord& reply) {
 }
 
 void ReplyDispatcher::HandleDeviceReply(DeviceRecord& reply, std::span<const std::uint8_t> payload) {
-  SelectionKeeper selection(dialog_);
+  SelectionNote selection(lists_);
   DecodeDeviceTlvs(payload, reply);
   if (!FileReply(reply, true, kDiscoveryFull)) return;
   if ((reply.last_command == CMD_SET_REPLY || reply.last_command == CMD_SET_UNICAST_REPLY) &&
@@ -189,24 +166,24 @@ void ReplyDispatcher::HandleHeaderOnlyReply(DeviceRecord& reply, bool unconfigur
   MarkFiled(reply);
   reply.status_image = -1;
   const std::string ip_text(GetText(reply.ip_text));
-  if (const auto m = dialog_.MonitorTable().FindByIp(ip_text); m.found) {
+  if (const auto m = lists_.MonitorTable().FindByIp(ip_text); m.found) {
     reply.row_state = 1;
-    dialog_.StoreMonitorEntry(m.index, reply);
+    lists_.StoreMonitorEntry(m.index, reply);
     return;
   }
-  const auto d = dialog_.DiscoveryTable().FindByMac(GetText(reply.mac_text));
+  const auto d = lists_.DiscoveryTable().FindByMac(GetText(reply.mac_text));
   if (d.index >= kDeviceTableCapacity) {
     messages_.Error(kDiscoveryFull);
     return;
   }
   reply.row_state = d.found ? 1 : 0;
-  dialog_.StoreDiscoveryEntry(d.index, reply);
+  lists_.StoreDiscoveryEntry(d.index, reply);
 }
 
 void ReplyDispatcher::HandleDhcpRefreshFailure(DeviceRecord& reply,
                                                std::span<const std::uint8_t> payload,
                                                std::uint16_t command) {
-  SelectionKeeper selection(dialog_);
+  SelectionNote selection(lists_);
   DecodeDeviceTlvs(payload, reply);
   if (!FileReply(reply, false, kDhcpFailureFull)) return;
   if (command == CMD_SET_REPLY || command == CMD_SET_UNICAST_REPLY) EndAwaitedSet(reply);

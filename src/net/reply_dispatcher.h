@@ -16,7 +16,7 @@
 
 namespace sd {
 
-class CSwitchdeskDlg;
+class DeviceLists;
 class UdpSocket;
 
 // Shown (title "Information") when the switch whose set reply is awaited answers without error.
@@ -31,7 +31,7 @@ class ReplyDispatcher {
   // Receives the payload (datagram bytes from 40 on) of a trap that passed the header checks.
   using TrapSink = std::function<void(std::span<const std::uint8_t> payload)>;
 
-  ReplyDispatcher(CSwitchdeskDlg& dialog, IMessages& messages, TrapSink trap_sink);
+  ReplyDispatcher(DeviceLists& lists, IMessages& messages, TrapSink trap_sink);
 
   // Reads one datagram from `socket` and dispatches it; one longer than 1500 bytes is dropped.
   // False when none was waiting.
@@ -55,7 +55,7 @@ class ReplyDispatcher {
   // Ends a pending set when this reply comes from the awaited device; true when it did.
   bool EndAwaitedSet(const DeviceRecord& reply);
 
-  CSwitchdeskDlg& dialog_;
+  DeviceLists& lists_;
   IMessages& messages_;
   TrapSink trap_sink_;
   std::atomic<bool> reboot_seen_{false};

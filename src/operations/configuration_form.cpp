@@ -85,7 +85,7 @@ ConfigurationForm::ConfigurationForm(const RequestContext& context, const Target
       target_(target),
       discovery_count_(discovery_count),
       monitor_count_(monitor_count),
-      view_(InitialConfigurationView(TargetEntry(context.dlg, target), GroupIntervalSettingOn())) {}
+      view_(InitialConfigurationView(TargetEntry(context.lists, target), GroupIntervalSettingOn())) {}
 
 void ConfigurationForm::OnDhcpEnable() {
   view_.dhcp_enable_checked = true;
@@ -106,12 +106,12 @@ bool ConfigurationForm::IsDuplicate(std::uint32_t ip) const {
     const std::string_view mac = GetText(e.mac_text);
     return e.ip == ip && !(!own_mac.empty() && mac == own_mac);
   };
-  const std::vector<DeviceRecord> monitor = context_.dlg.MonitorTable().Entries(monitor_count_);
+  const std::vector<DeviceRecord> monitor = context_.lists.MonitorTable().Entries(monitor_count_);
   if (target_.in_monitor_list) {
     for (int i = 0; i < static_cast<int>(monitor.size()); ++i) {
       if (i != target_.index && other_device_at(monitor[static_cast<std::size_t>(i)])) return true;
     }
-    for (const DeviceRecord& e : context_.dlg.DiscoveryTable().Entries(discovery_count_)) {
+    for (const DeviceRecord& e : context_.lists.DiscoveryTable().Entries(discovery_count_)) {
       if (other_device_at(e)) return true;
     }
     return false;
@@ -172,7 +172,7 @@ std::optional<Refusal> ConfigurationForm::FillRecord(const ConfigurationInput& i
   }
 
   // The switch's capabilities as its entry holds them now.
-  const DeviceRecord entry = TargetEntry(context_.dlg, target_);
+  const DeviceRecord entry = TargetEntry(context_.lists, target_);
   std::memcpy(record.field_mask, entry.field_mask, sizeof record.field_mask);
   return std::nullopt;
 }

@@ -2,20 +2,20 @@
 
 namespace sd {
 
-DeviceOperations::DeviceOperations(CSwitchdeskDlg& dlg, IMessages& messages, IRequestSender& sender,
+DeviceOperations::DeviceOperations(DeviceLists& lists, IMessages& messages, IRequestSender& sender,
                                    OperationDialogs dialogs)
-    : dlg_(dlg), messages_(messages), sender_(sender), dialogs_(dialogs) {}
+    : lists_(lists), messages_(messages), sender_(sender), dialogs_(dialogs) {}
 
 std::optional<TargetDevice> DeviceOperations::Gate(Launcher launcher) {
-  const auto target = RunOperationGate(dlg_, messages_, launcher);
+  const auto target = RunOperationGate(lists_, messages_, launcher);
   if (target) last_target_ = target;
   return target;
 }
 
 void DeviceOperations::OnConfigureSettings() {
   // The duplicate-address test looks at the entries the lists held when the button was pressed.
-  const int discovery_count = dlg_.DiscoveryTable().Count();
-  const int monitor_count = dlg_.MonitorTable().Count();
+  const int discovery_count = lists_.DiscoveryTable().Count();
+  const int monitor_count = lists_.MonitorTable().Count();
   const auto target = Gate(Launcher::ConfigureSettings);
   if (!target) return;
   ConfigurationForm form(Context(), *target, discovery_count, monitor_count);
@@ -35,7 +35,7 @@ void DeviceOperations::OnDhcpRefresh() {
   // The button follows only mouse clicks, so it can be enabled while another switch is
   // selected. A refresh tells the switch to drop its addresses for the server's: never for a
   // switch that does not use DHCP or whose agent does not know the refresh.
-  const DeviceRecord entry = TargetEntry(dlg_, *target);
+  const DeviceRecord entry = TargetEntry(lists_, *target);
   if (entry.dhcp != DHCP_ON) {
     messages_.Error(kDhcpNotInUseMessage);
     return;

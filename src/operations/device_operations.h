@@ -9,8 +9,8 @@
 
 #include <optional>
 
-#include "app/switchdesk_dlg.h"
 #include "common/messages.h"
+#include "devices/device_lists.h"
 #include "devices/device_table.h"
 #include "operations/operation_dialogs.h"
 #include "operations/operation_gate.h"
@@ -28,7 +28,7 @@ struct OperationDialogs {
 class DeviceOperations {
  public:
   // Everything given must outlive this object. Runs on the user-interface thread only.
-  DeviceOperations(CSwitchdeskDlg& dlg, IMessages& messages, IRequestSender& sender, OperationDialogs dialogs);
+  DeviceOperations(DeviceLists& lists, IMessages& messages, IRequestSender& sender, OperationDialogs dialogs);
 
   // "Configure settings": the gate with its messages (and the firmware_state check), then the
   // configuration dialog on the target.
@@ -48,7 +48,7 @@ class DeviceOperations {
   // A mouse click in one list: the "DHCP Refresh" button's new state (see
   // DhcpRefreshButtonAfterClick). The button starts disabled when the window opens.
   bool OnListClicked(TableKind list) {
-    dhcp_refresh_enabled_ = DhcpRefreshButtonAfterClick(dlg_, list, dhcp_refresh_enabled_);
+    dhcp_refresh_enabled_ = DhcpRefreshButtonAfterClick(lists_, list, dhcp_refresh_enabled_);
     return dhcp_refresh_enabled_;
   }
   bool DhcpRefreshButtonEnabled() const { return dhcp_refresh_enabled_; }
@@ -58,9 +58,9 @@ class DeviceOperations {
 
  private:
   std::optional<TargetDevice> Gate(Launcher launcher);
-  RequestContext Context() { return {dlg_, sender_, messages_}; }
+  RequestContext Context() { return {lists_, sender_, messages_}; }
 
-  CSwitchdeskDlg& dlg_;
+  DeviceLists& lists_;
   IMessages& messages_;
   IRequestSender& sender_;
   OperationDialogs dialogs_;

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/switchdesk_dlg.h"
+#include "devices/device_lists.h"
 #include "devices/device_table.h"
 #include "operations/operation_gate.h"
 #include "operations/set_requests.h"
@@ -24,7 +24,7 @@ bool DhcpRefreshAllowed(const DeviceRecord& entry);
 // enabled exactly when DhcpRefreshAllowed holds for the entry the row shows (found by the row's
 // key text, so sorting does not matter); with no row or several rows selected, unchanged.
 // Keyboard and programmatic selection changes must not call this.
-bool DhcpRefreshButtonAfterClick(CSwitchdeskDlg& dlg, TableKind clicked_list, bool enabled_now);
+bool DhcpRefreshButtonAfterClick(const DeviceLists& lists, TableKind clicked_list, bool enabled_now);
 
 class DhcpRefreshForm {
  public:

@@ -2,8 +2,6 @@
 
 #include <string>
 
-#include "devices/device_rows.h"
-
 namespace sd {
 
 GateMessages GateMessagesOf(Launcher launcher) {
@@ -31,8 +29,8 @@ int CheckSelection(const IListControl& discovery_list, const IListControl& monit
   return discovery == 1 ? SELECTION_DISCOVERY : SELECTION_MONITOR;
 }
 
-int CheckSelection(CSwitchdeskDlg& dlg) {
-  return CheckSelection(dlg.DiscoveryListControl(), dlg.MonitorListControl());
+int CheckSelection(const DeviceLists& lists) {
+  return CheckSelection(lists.DiscoveryListControl(), lists.MonitorListControl());
 }
 
 int AgentVersionCode(const DeviceRecord& entry) {
@@ -44,25 +42,20 @@ int AgentVersionCode(const DeviceRecord& entry) {
   return VERSION_OK;
 }
 
-int CheckAgentVersion(CSwitchdeskDlg& dlg, int* index, int in_monitor_list) {
-  IListControl& list = in_monitor_list ? dlg.MonitorListControl() : dlg.DiscoveryListControl();
-  DeviceTable& table = in_monitor_list ? dlg.MonitorTable() : dlg.DiscoveryTable();
-  const std::vector<int> selected = list.SelectedRows();
-  const int row = selected.empty() ? -1 : selected.front();
-  const FindResult found = in_monitor_list ? table.FindByIp(list.Text(row, kMonitorColumnIp))
-                                           : table.FindByMac(list.Text(row, kDiscoveryColumnMac));
+int CheckAgentVersion(const DeviceLists& lists, int* index, int in_monitor_list) {
+  const TableKind kind = in_monitor_list ? TableKind::Monitor : TableKind::Discovery;
+  const FindResult found = lists.FindSelectedEntry(kind);
   if (index) *index = found.index;
-  return AgentVersionCode(table.Entry(found.index));
+  return AgentVersionCode(lists.Table(kind).Entry(found.index));
 }
 
-DeviceRecord TargetEntry(CSwitchdeskDlg& dlg, const TargetDevice& target) {
-  const DeviceTable& table = target.in_monitor_list ? dlg.MonitorTable() : dlg.DiscoveryTable();
-  return table.Entry(target.index);
+DeviceRecord TargetEntry(const DeviceLists& lists, const TargetDevice& target) {
+  return lists.Table(target.in_monitor_list ? TableKind::Monitor : TableKind::Discovery).Entry(target.index);
 }
 
-std::optional<TargetDevice> RunOperationGate(CSwitchdeskDlg& dlg, IMessages& messages, Launcher launcher) {
+std::optional<TargetDevice> RunOperationGate(const DeviceLists& lists, IMessages& messages, Launcher launcher) {
   const GateMessages texts = GateMessagesOf(launcher);
-  const int selection = CheckSelection(dlg);
+  const int selection = CheckSelection(lists);
   if (selection == SELECTION_MULTIPLE) {
     messages.Error(texts.multiple_rows);
     return std::nullopt;
@@ -73,7 +66,7 @@ std::optional<TargetDevice> RunOperationGate(CSwitchdeskDlg& dlg, IMessages& mes
   }
   TargetDevice target;
   target.in_monitor_list = selection == SELECTION_MONITOR ? 1 : 0;
-  const int version = CheckAgentVersion(dlg, &target.index, target.in_monitor_list);
+  const int version = CheckAgentVersion(lists, &target.index, target.in_monitor_list);
   if (version == VERSION_PROTOCOL_UNSUPPORTED) {
     messages.Error(texts.protocol_version);
     return std::nullopt;
@@ -83,7 +76,7 @@ std::optional<TargetDevice> RunOperationGate(CSwitchdeskDlg& dlg, IMessages& mes
     return std::nullopt;
   }
   if (texts.checks_firmware_state &&
-      TargetEntry(dlg, target).firmware_state == FIRMWARE_STATE_UNCONFIGURABLE) {
+      TargetEntry(lists, target).firmware_state == FIRMWARE_STATE_UNCONFIGURABLE) {
     messages.Error(target.in_monitor_list ? kUnconfigurableInMonitorList : kUnconfigurableInDiscoveryList);
     return std::nullopt;
   }

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string_view>
 
-#include "app/switchdesk_dlg.h"
 #include "common/messages.h"
+#include "devices/device_lists.h"
 #include "devices/list_control.h"
 #include "protocol/device_record.h"
 
@@ -55,7 +55,7 @@ inline constexpr std::string_view kUnconfigurableInMonitorList = "Switch cannot 
 // The selection check over the two list controls. When one row is selected in each list, the
 // Discovery List's row wins.
 int CheckSelection(const IListControl& discovery_list, const IListControl& monitor_list);
-int CheckSelection(CSwitchdeskDlg& dlg);
+int CheckSelection(const DeviceLists& lists);
 
 // The version rule on one entry, tested in the order protocol, newer, older.
 int AgentVersionCode(const DeviceRecord& entry);
@@ -64,14 +64,14 @@ int AgentVersionCode(const DeviceRecord& entry);
 // 1: Monitor List). The entry is found by the row's key text (MAC address in the Discovery List,
 // IP address in the Monitor List), never by the row's position; `index` receives the index the
 // search gave, also when it failed (then Count(), an entry not in use, all zero).
-int CheckAgentVersion(CSwitchdeskDlg& dlg, int* index, int in_monitor_list);
+int CheckAgentVersion(const DeviceLists& lists, int* index, int in_monitor_list);
 
 // A copy of the target's entry (a zero record for an index outside the table).
-DeviceRecord TargetEntry(CSwitchdeskDlg& dlg, const TargetDevice& target);
+DeviceRecord TargetEntry(const DeviceLists& lists, const TargetDevice& target);
 
 // The whole launch sequence up to the opening of the dialog: selection, version and, where the
 // launcher asks for it, the firmware_state check. Every refusal is shown through `messages`
 // and gives nothing; nothing in the lists changes.
-std::optional<TargetDevice> RunOperationGate(CSwitchdeskDlg& dlg, IMessages& messages, Launcher launcher);
+std::optional<TargetDevice> RunOperationGate(const DeviceLists& lists, IMessages& messages, Launcher launcher);
 
 }  // namespace sd

@@ -30,7 +30,7 @@ ChangePasswordForm::ChangePasswordForm(const RequestContext& context, const Targ
 
 bool ChangePasswordForm::OnSet(PasswordChangeInput input) {
   const WipeInput wipe_input{input};
-  DeviceRecord working = TargetEntry(context_.dlg, target_);
+  DeviceRecord working = TargetEntry(context_.lists, target_);
   const WipeRecord wipe_working{working};
 
   if (!LengthOk(input.original)) {

@@ -45,15 +45,15 @@ int Deliver(const RequestContext& context, const RequestDatagram& datagram, cons
             std::string_view unicast_error) {
   const std::uint16_t port = Settings.agent_port;
   if (target.in_monitor_list) {
-    const std::uint32_t ip = TargetEntry(context.dlg, target).ip;
-    context.dlg.NotePollSent(target.index);
+    const std::uint32_t ip = TargetEntry(context.lists, target).ip;
+    context.lists.NotePollSent(target.index);
     if (!context.sender.Send(SendRoute::Unicast, datagram.Bytes(), {ip, port})) {
       context.messages.Error(unicast_error);
       return -1;
     }
     return 0;
   }
-  context.dlg.NotePollSentToAll();
+  context.lists.NotePollSentToAll();
   if (!context.sender.Send(SendRoute::Broadcast, datagram.Bytes(), {kLimitedBroadcast, port})) {
     context.messages.Error(kUdpSetSendError);
     return -1;
@@ -104,7 +104,7 @@ RequestDatagram BuildDhcpRefreshRequest(const DeviceRecord& working, int in_moni
 int SendConfiguration(const RequestContext& context, const DeviceRecord& config_record,
                       const TargetDevice& target) {
   AwaitReplyFrom(config_record);
-  const std::uint16_t mode = DhcpChangeMode(config_record.dhcp, TargetEntry(context.dlg, target).dhcp);
+  const std::uint16_t mode = DhcpChangeMode(config_record.dhcp, TargetEntry(context.lists, target).dhcp);
   const RequestDatagram datagram = BuildConfigurationRequest(config_record, mode, target.in_monitor_list);
   return Deliver(context, datagram, target, kUnicastSetSendError);
 }

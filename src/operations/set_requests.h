@@ -12,8 +12,8 @@
 #include <span>
 #include <string_view>
 
-#include "app/switchdesk_dlg.h"
 #include "common/messages.h"
+#include "devices/device_lists.h"
 #include "operations/operation_gate.h"
 #include "operations/request_sender.h"
 #include "protocol/device_record.h"
@@ -70,7 +70,7 @@ RequestDatagram BuildDhcpRefreshRequest(const DeviceRecord& working, int in_moni
 // What the senders need: the lists (the target's entry and the liveness counters), the network
 // and the user.
 struct RequestContext {
-  CSwitchdeskDlg& dlg;
+  DeviceLists& lists;
   IRequestSender& sender;
   IMessages& messages;
 };

@@ -36,7 +36,7 @@ class LivenessTimerTest : public ::testing::Test, protected test::MainDialogFixt
   test::TempConfigDir dir;
   std::vector<std::uint32_t> resent;
   bool send_ok = true;
-  LivenessTimer timer{dlg, [this](std::uint32_t ip) { resent.push_back(ip); return send_ok; }, messages};
+  LivenessTimer timer{dlg.Lists(), [this](std::uint32_t ip) { resent.push_back(ip); return send_ok; }, messages};
 };
 
 TEST_F(LivenessTimerTest, SilentDeviceIsResentTwiceThenDeclaredNotAlive) {
@@ -105,7 +105,7 @@ TEST_F(LivenessTimerTest, OneResendFailureBoxAtATime) {
     r.missed_polls = 1;
     AddMonitored(r);
   }
-  LivenessTimer failing{dlg, [](std::uint32_t) { return false; }, nesting};
+  LivenessTimer failing{dlg.Lists(), [](std::uint32_t) { return false; }, nesting};
   nesting.nested_tick = [&] { failing.OnLivenessTimer(); };
   failing.OnLivenessTimer();
   EXPECT_EQ(nesting.texts.size(), 2u) << "one box per outer failure, none nested";

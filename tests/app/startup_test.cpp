@@ -37,7 +37,7 @@ TEST(StartupTest, RejectedSettingsLeadToTheClosingMessage) {
   TrapStore traps;
   traps.Add("t", "a", "left from before");
   NoIndicator indicator;
-  NetworkEngine engine(f.dlg, f.messages, indicator, loop, traps);
+  NetworkEngine engine(f.dlg.Lists(), f.messages, indicator, loop, traps);
   const StartupOutcome outcome = StartCore(f.dlg, engine, traps, f.messages);
   EXPECT_FALSE(outcome.settings_loaded);
   EXPECT_FALSE(outcome.can_run);

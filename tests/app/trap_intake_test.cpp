@@ -45,7 +45,7 @@ class TrapIntakeTest : public ::testing::Test, protected test::MainDialogFixture
   test::TempConfigDir dir;
   TrapStore store;
   RecordingIndicator indicator;
-  TrapIntake intake{dlg, store, indicator, messages};
+  TrapIntake intake{dlg.Lists(), store, indicator, messages};
 };
 
 TEST_F(TrapIntakeTest, TrapFromAMonitoredSwitchIsLoggedStoredAndCountsAsLife) {

@@ -98,7 +98,7 @@ TEST_F(ConsoleOperationDialogsTest, SetTypesTheGivenFieldsOverWhatTheSwitchRepor
     SecretReader secrets(t.console);
     const SecretSource password = FromEnvironment("SD_TEST_PASSWORD");
     ConsoleConfigurationDialog dialog(c.fields, password, secrets, t.err);
-    DeviceOperations operations(dlg, messages, sender,
+    DeviceOperations operations(dlg.Lists(), messages, sender,
                                 OperationDialogs{dialog, password_dialog, dhcp_dialog, group_dialog});
     operations.OnConfigureSettings();
     EXPECT_EQ(dialog.Outcome(), DialogOutcome::kSent);
@@ -159,7 +159,7 @@ TEST_F(ConsoleOperationDialogsTest, SetRefusesWhatTheDialogWouldNotLetBeTypedAnd
     t.console.interactive = false;
     SecretReader secrets(t.console);
     ConsoleConfigurationDialog dialog(c.fields, c.password, secrets, t.err);
-    DeviceOperations operations(dlg, messages, sender,
+    DeviceOperations operations(dlg.Lists(), messages, sender,
                                 OperationDialogs{dialog, password_dialog, dhcp_dialog, group_dialog});
     operations.OnConfigureSettings();
     EXPECT_EQ(dialog.Outcome(), DialogOutcome::kCancelled);
@@ -196,7 +196,7 @@ TEST_F(ConsoleOperationDialogsTest, PasswordChangeAsksTwiceAtTheTerminalAndNever
     SecretReader secrets(t.console);
     const SecretSource original{};
     ConsoleChangePasswordDialog dialog(original, c.new_password, secrets);
-    DeviceOperations operations(dlg, messages, sender,
+    DeviceOperations operations(dlg.Lists(), messages, sender,
                                 OperationDialogs{configuration_dialog, dialog, dhcp_dialog, group_dialog});
     operations.OnChangePassword();
     EXPECT_EQ(t.err.str(), c.prompts);
@@ -221,7 +221,7 @@ TEST_F(ConsoleOperationDialogsTest, DhcpRefreshSendsTheRefreshWithThePasswordFro
   SecretReader secrets(t.console);
   const SecretSource file{SecretSource::Kind::File, dir.File("pw")};
   ConsoleDhcpRefreshDialog dialog(file, secrets);
-  DeviceOperations operations(dlg, messages, sender,
+  DeviceOperations operations(dlg.Lists(), messages, sender,
                               OperationDialogs{configuration_dialog, password_dialog, dialog, group_dialog});
   operations.OnDhcpRefresh();
   EXPECT_EQ(dialog.Outcome(), DialogOutcome::kSent);
@@ -235,7 +235,7 @@ TEST_F(ConsoleOperationDialogsTest, DhcpRefreshSendsTheRefreshWithThePasswordFro
     monitor_list.SetSelected(row, monitor_list.Text(row, kMonitorColumnIp) == "192.168.1.14");
   }
   ConsoleDhcpRefreshDialog unused(file, secrets);
-  DeviceOperations again(dlg, messages, sender,
+  DeviceOperations again(dlg.Lists(), messages, sender,
                          OperationDialogs{configuration_dialog, password_dialog, unused, group_dialog});
   again.OnDhcpRefresh();
   EXPECT_EQ(unused.Outcome(), DialogOutcome::kNotRun);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/device_rows.h"
+#include "devices/device_lists.h"
 #include "settings/settings_file.h"
 #include "support/devices.h"
 
@@ -24,22 +24,22 @@ class ColumnSortTest : public ::testing::Test {
   void TearDown() override { ResetSettings(); }
 
   void AddMonitor(DeviceRecord r) {
-    const int i = lists.monitor.Count();
+    const int i = lists.MonitorTable().Count();
     r.row_state = kRowStateNew;
-    lists.monitor.Store(i, r);
+    lists.MonitorTable().Store(i, r);
     rows.RefreshMonitorRow(i);
   }
   void AddDiscovery(DeviceRecord r) {
-    const int i = lists.discovery.Count();
+    const int i = lists.DiscoveryTable().Count();
     r.row_state = kRowStateNew;
-    lists.discovery.Store(i, r);
+    lists.DiscoveryTable().Store(i, r);
     rows.RefreshDiscoveryRow(i);
   }
 
   MemoryListControl discovery_list;
   MemoryListControl monitor_list;
   DeviceLists lists{discovery_list, monitor_list};
-  DeviceRows rows{lists};
+  DeviceRows& rows = lists.Rows();
   ColumnSorter sorter{discovery_list, monitor_list};
 };
 
@@ -106,8 +106,8 @@ TEST_F(ColumnSortTest, DiscoveryRowsStayDistinctForTheSortAfterRowsLeaveAndOther
     AddDiscovery(Switch(mac, "10.0.0.1"));
   // The middle device leaves (as a transfer does it) and a new one is discovered.
   discovery_list.DeleteRow(rows.FindDiscoveryRowByMac("00000000000b"));
-  lists.discovery.Zero(1);
-  lists.discovery.Compact(3);
+  lists.DiscoveryTable().Zero(1);
+  lists.DiscoveryTable().Compact(3);
   AddDiscovery(Switch("000000000001", "10.0.0.1"));
 
   sorter.OnColumnClickDiscovery(kDiscoveryColumnMac);

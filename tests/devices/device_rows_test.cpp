@@ -1,4 +1,4 @@
-#include "devices/device_rows.h"
+#include "devices/device_lists.h"
 
 #include <gtest/gtest.h>
 
@@ -47,16 +47,16 @@ class DeviceRowsTest : public ::testing::Test {
   void TearDown() override { ResetSettings(); }
 
   int AddMonitor(DeviceRecord r) {
-    const int i = lists.monitor.Count();
+    const int i = lists.MonitorTable().Count();
     r.row_state = kRowStateNew;
-    lists.monitor.Store(i, r);
+    lists.MonitorTable().Store(i, r);
     rows.RefreshMonitorRow(i);
     return i;
   }
   int AddDiscovery(DeviceRecord r) {
-    const int i = lists.discovery.Count();
+    const int i = lists.DiscoveryTable().Count();
     r.row_state = kRowStateNew;
-    lists.discovery.Store(i, r);
+    lists.DiscoveryTable().Store(i, r);
     rows.RefreshDiscoveryRow(i);
     return i;
   }
@@ -69,7 +69,7 @@ class DeviceRowsTest : public ::testing::Test {
   MemoryListControl discovery_list;
   MemoryListControl monitor_list;
   DeviceLists lists{discovery_list, monitor_list};
-  DeviceRows rows{lists};
+  DeviceRows& rows = lists.Rows();
 };
 
 TEST(DeviceColumnsTest, BothListsHaveTheirColumnsAndTheGroupIntervalOnlyOnRequest) {
@@ -128,17 +128,17 @@ TEST_F(DeviceRowsTest, AReportedGroupIntervalIsKeptInTheRecordWithoutSpillingInt
   r.group_interval = 1234567;
   const int i = AddMonitor(r);
   EXPECT_EQ(monitor_list.Text(0, kMonitorColumnGroupInterval), "1234567");
-  const DeviceRecord stored = lists.monitor.Entry(i);
+  const DeviceRecord stored = lists.MonitorTable().Entry(i);
   EXPECT_EQ(GetText(stored.group_interval_text), "12345");
   EXPECT_EQ(GetText(stored.ip_text), "192.168.0.10");
 
-  lists.monitor.Update(i, [](DeviceRecord& e) {
+  lists.MonitorTable().Update(i, [](DeviceRecord& e) {
     e.group_interval = 0;
     e.row_state = kRowShown;
   });
   rows.RefreshMonitorRow(i);
   EXPECT_EQ(monitor_list.Text(0, kMonitorColumnGroupInterval), "disable");
-  lists.monitor.Update(i, [](DeviceRecord& e) { e.group_interval = -1; });
+  lists.MonitorTable().Update(i, [](DeviceRecord& e) { e.group_interval = -1; });
   rows.RefreshMonitorRow(i);
   EXPECT_EQ(monitor_list.Text(0, kMonitorColumnGroupInterval), "");
 }
@@ -147,18 +147,18 @@ TEST(DeviceRowsSettingTest, WithTheSettingOffNoGroupIntervalIsShownOrWritten) {
   ResetSettings();
   MemoryListControl discovery_list, monitor_list;
   DeviceLists lists{discovery_list, monitor_list};
-  DeviceRows rows{lists};
+  DeviceRows& rows = lists.Rows();
   rows.CreateColumns(false);
-  lists.discovery.Store(0, FullSwitch());
+  lists.DiscoveryTable().Store(0, FullSwitch());
   rows.RefreshDiscoveryRow(0);
   EXPECT_EQ(discovery_list.ColumnCount(), 10);
-  EXPECT_EQ(GetText(lists.discovery.Entry(0).group_interval_text), "");
+  EXPECT_EQ(GetText(lists.DiscoveryTable().Entry(0).group_interval_text), "");
 
   // Turned on later: the record gets its text, but no column appears.
   Settings.multicast_interface_on_off = 1;
-  lists.discovery.Update(0, [](DeviceRecord& e) { e.row_state = kRowShown; });
+  lists.DiscoveryTable().Update(0, [](DeviceRecord& e) { e.row_state = kRowShown; });
   rows.RefreshDiscoveryRow(0);
-  EXPECT_EQ(GetText(lists.discovery.Entry(0).group_interval_text), "300");
+  EXPECT_EQ(GetText(lists.DiscoveryTable().Entry(0).group_interval_text), "300");
   EXPECT_EQ(discovery_list.ColumnCount(), 10);
   ResetSettings();
 }
@@ -170,7 +170,7 @@ TEST_F(DeviceRowsTest, AMonitorRowIsRebuiltInPlaceFoundByMacAfterTheDeviceChange
   monitor_list.SetItemData(0, 7);  // whatever it was, the refresh renumbers
   monitor_list.SetSelected(1, true);
 
-  lists.monitor.Update(i, [](DeviceRecord& e) {
+  lists.MonitorTable().Update(i, [](DeviceRecord& e) {
     SetIp(e, 0x0A000063);
     e.row_state = kRowShownNotAlive;
     e.status_image = kStatusImageNotAlive;
@@ -191,7 +191,7 @@ TEST_F(DeviceRowsTest, ADiscoveryRowIsRewrittenWhereverItStands) {
   discovery_list.SortRows([](std::uint64_t a, std::uint64_t b) { return a > b ? -1 : 1; });
   ASSERT_EQ(discovery_list.Text(2, 0), "000000000001");
 
-  lists.discovery.Update(0, [](DeviceRecord& e) {
+  lists.DiscoveryTable().Update(0, [](DeviceRecord& e) {
     e.row_state = kRowShown;
     SetText(e.system_name, "renamed");
   });

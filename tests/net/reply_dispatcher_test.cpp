@@ -36,7 +36,7 @@ class ReplyDispatcherTest : public ::testing::Test, protected test::MainDialogFi
   }
 
   std::vector<std::vector<std::uint8_t>> traps;
-  ReplyDispatcher dispatcher{dlg, messages, [this](std::span<const std::uint8_t> p) {
+  ReplyDispatcher dispatcher{dlg.Lists(), messages, [this](std::span<const std::uint8_t> p) {
                                traps.emplace_back(p.begin(), p.end());
                              }};
 };

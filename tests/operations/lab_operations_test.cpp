@@ -74,7 +74,7 @@ class LabOperationsTest : public ::testing::Test, protected test::MainDialogFixt
     sim.Stop();
   }
 
-  RequestContext Context() { return {dlg, sender, messages}; }
+  RequestContext Context() { return {dlg.Lists(), sender, messages}; }
 
   // The replies that arrive on the three sockets until `count` came or the time is up.
   std::vector<Reply> Replies(std::size_t count, std::chrono::milliseconds wait = std::chrono::seconds(5)) {

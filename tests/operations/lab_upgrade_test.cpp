@@ -168,7 +168,7 @@ class LabUpgradeTest : public ::testing::Test, protected test::MainDialogFixture
     ASSERT_TRUE(test::StartLabSimulator(
         sim, {"ip=198.18.0.10,mac=02:00:00:00:00:10,password=admin,reboot=2000,image=" + dir.File("received.bin") +
               extra_definition}));
-    engine = std::make_unique<NetworkEngine>(dlg, messages, indicator, loop, traps);
+    engine = std::make_unique<NetworkEngine>(dlg.Lists(), messages, indicator, loop, traps);
     ASSERT_TRUE(engine->CreateSocketSet());
     for (const auto& w : engine->SocketWatches()) {
       loop.WatchReadable(w.fd, [this, s = w.socket] { engine->ReceiveDatagram(*s); });

@@ -177,13 +177,13 @@ TEST_F(OperationGateTest, AfterASortTheTargetIsTheSwitchTheSelectedRowShows) {
 
   SelectDiscoveryRow(0);
   int index = -1;
-  EXPECT_EQ(CheckAgentVersion(dlg, &index, 0), VERSION_OK);
+  EXPECT_EQ(CheckAgentVersion(dlg.Lists(), &index, 0), VERSION_OK);
   EXPECT_EQ(index, 1);
   ops.OnConfigureSettings();
   EXPECT_EQ(ops.LastTarget(), (TargetDevice{1, 0}));
 
   SelectMonitorRow(0);
-  EXPECT_EQ(CheckAgentVersion(dlg, &index, 1), VERSION_OK);
+  EXPECT_EQ(CheckAgentVersion(dlg.Lists(), &index, 1), VERSION_OK);
   EXPECT_EQ(index, 1);
   ops.OnChangePassword();
   EXPECT_EQ(ops.LastTarget(), (TargetDevice{1, 1}));
@@ -194,7 +194,7 @@ TEST_F(OperationGateTest, ARowWithoutAnEntryGivesTheFirstUnusedIndexAndTheProtoc
   monitor_list.SetText(0, kMonitorColumnIp, "198.18.0.99");  // no entry has this address
   SelectMonitorRow(0);
   int index = -1;
-  EXPECT_EQ(CheckAgentVersion(dlg, &index, 1), VERSION_PROTOCOL_UNSUPPORTED);
+  EXPECT_EQ(CheckAgentVersion(dlg.Lists(), &index, 1), VERSION_PROTOCOL_UNSUPPORTED);
   EXPECT_EQ(index, 1);
   EXPECT_FALSE(ops.GateUpgradeFirmware());
   EXPECT_EQ(messages.shown, std::vector{ErrorBox("Agent protocol version not supported.")});

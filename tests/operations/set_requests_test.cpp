@@ -114,7 +114,7 @@ TEST_F(SetRequestsTest, SendFailuresAreReportedAndABroadcastFailureSendsNothingT
     sender.sent.clear();
     sender.failing = {c.failing};
     messages.shown.clear();
-    const DeviceRecord working = TargetEntry(dlg, c.target);
+    const DeviceRecord working = TargetEntry(dlg.Lists(), c.target);
     int result = 0;
     switch (c.kind) {
       case Kind::Configuration: result = SendConfiguration(Context(), working, c.target); break;
@@ -139,12 +139,12 @@ TEST_F(SetRequestsTest, EachRequestIsCountedForLivenessRightBeforeItLeaves) {
     }
   };
   // A Monitor List target: only its own entry, once.
-  SendPasswordChange(Context(), TargetEntry(dlg, {1, 1}), {1, 1});
+  SendPasswordChange(Context(), TargetEntry(dlg.Lists(), {1, 1}), {1, 1});
   EXPECT_EQ(at_send, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{1, 5}, {0, 3}}));
 
   // A Discovery List target: every monitored entry, once for both datagrams.
   at_send.clear();
-  SendConfiguration(Context(), TargetEntry(dlg, kDiscovered), kDiscovered);
+  SendConfiguration(Context(), TargetEntry(dlg.Lists(), kDiscovered), kDiscovered);
   EXPECT_EQ(at_send, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{0, 0}, {0, 4}, {0, 0}, {0, 4}}));
 }
 
@@ -162,13 +162,13 @@ TEST_F(SetRequestsTest, TheAwaitedReplyIsTheTargetsAndAStaleAddressIsForgotten) 
   // The request still goes to the address the switch has now.
   EXPECT_EQ(sender.sent.back().to.address, Ip("198.18.0.11"));
 
-  SendPasswordChange(Context(), TargetEntry(dlg, {1, 1}), {1, 1});
+  SendPasswordChange(Context(), TargetEntry(dlg.Lists(), {1, 1}), {1, 1});
   EXPECT_EQ(context.AwaitedMac(), "001a2b3c4d5f");
   EXPECT_EQ(context.AwaitedIp(), 0u);
 }
 
 TEST_F(SetRequestsTest, APasswordChangeForASwitchThatTakesNoPasswordsIsTheBareHeader) {
-  DeviceRecord working = TargetEntry(dlg, kMonitored);
+  DeviceRecord working = TargetEntry(dlg.Lists(), kMonitored);
   working.field_mask[0] = 0x2002FF & ~0x180u;
   SetText(working.password, "old");
   SetText(working.new_password, "new");

@@ -156,7 +156,7 @@ class UpgradeWithSimulatorTest : public ::testing::Test, protected test::MainDia
   sim::Simulator sim{{0x01945AE0, kManager, 50001, kGroup}};
   std::deque<sim::Outgoing> replies;
   SimulatorNetwork network{sim, replies};
-  ReplyDispatcher dispatcher{dlg, messages, {}};
+  ReplyDispatcher dispatcher{dlg.Lists(), messages, {}};
   RebootSeenOf<ReplyDispatcher> reboot_seen{dispatcher};
   RebootWatch watch{network, reboot_seen, [this] { dlg.ClearDiscoveryList(); }, messages, main_timers};
   test::FakeTftpTransport transport{clock};

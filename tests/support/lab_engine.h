@@ -44,7 +44,7 @@ class LabEngineTest : public ::testing::Test, protected MainDialogFixture {
   // Use with ASSERT_NO_FATAL_FAILURE.
   void StartLab(const std::vector<std::string>& switches, const std::vector<std::string>& sim_options = {}) {
     ASSERT_TRUE(StartLabSimulator(sim, switches, sim_options)) << "the simulator did not start";
-    engine = std::make_unique<NetworkEngine>(dlg, messages, indicator, loop, traps);
+    engine = std::make_unique<NetworkEngine>(dlg.Lists(), messages, indicator, loop, traps);
     ASSERT_TRUE(engine->CreateSocketSet());
     ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
     for (const auto& w : engine->SocketWatches()) {

@@ -66,7 +66,7 @@ using ScriptedDhcpRefreshDialog = ScriptedDialog<IDhcpRefreshDialog, DhcpRefresh
 using ScriptedGroupIntervalDialog = ScriptedDialog<IGroupIntervalDialog, GroupTimerForm>;
 
 struct OperationsFixture : MainDialogFixture {
-  RequestContext Context() { return {dlg, sender, messages}; }
+  RequestContext Context() { return {dlg.Lists(), sender, messages}; }
 
   // Selects one row of a list (the other list's selection goes, as in the window).
   void SelectDiscoveryRow(int row) { discovery_list.SetSelected(row, true); }
@@ -77,7 +77,7 @@ struct OperationsFixture : MainDialogFixture {
   ScriptedPasswordDialog password_dialog;
   ScriptedDhcpRefreshDialog dhcp_dialog;
   ScriptedGroupIntervalDialog group_dialog;
-  DeviceOperations ops{dlg, messages, sender,
+  DeviceOperations ops{dlg.Lists(), messages, sender,
                        OperationDialogs{configuration_dialog, password_dialog, dhcp_dialog, group_dialog}};
 };
 

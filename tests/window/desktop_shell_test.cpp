@@ -1,0 +1,196 @@
+#include "window/desktop_shell.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sd::gui {
+namespace {
+
+// A desktop with the given programs installed and environment, recording what is started.
+// Programs given with a path are found when that path is installed; others are in /usr/bin.
+struct FakeDesktop {
+  FakeDesktop(std::vector<std::string> programs, std::optional<QString> browser)
+      : installed(std::move(programs)), browser_variable(std::move(browser)) {}
+
+  std::vector<std::string> installed;
+  std::optional<QString> browser_variable;
+  std::optional<QString> http_handler;       // what `xdg-mime query default x-scheme-handler/http` says
+  std::map<QString, QString> desktop_entries;  // id -> text
+  bool start_succeeds = true;
+  std::vector<QStringList> started;  // program first, then its arguments
+  std::vector<QStringList> queried;
+
+  DesktopShell Shell() {
+    return DesktopShell({
+        [this](const QString& program) {
+          for (const std::string& p : installed) {
+            if (program.toStdString() != p) continue;
+            return program.startsWith(QLatin1Char('/')) ? program : QStringLiteral("/usr/bin/") + program;
+          }
+          return QString();
+        },
+        [this](const QString& program, const QStringList& arguments) {
+          started.push_back(QStringList{program} + arguments);
+          return start_succeeds;
+        },
+        [this](const char* name) -> std::optional<QString> {
+          if (std::string(name) == "BROWSER") return browser_variable;
+          return std::nullopt;
+        },
+        [this](const QString& program, const QStringList& arguments) -> std::optional<QString> {
+          queried.push_back(QStringList{program} + arguments);
+          if (program == "/usr/bin/xdg-mime" &&
+              arguments == QStringList{"query", "default", "x-scheme-handler/http"}) {
+            return http_handler;
+          }
+          return std::nullopt;
+        },
+        [this](const QString& id) -> std::optional<QString> {
+          const auto it = desktop_entries.find(id);
+          if (it == desktop_entries.end()) return std::nullopt;
+          return it->second;
+        },
+    });
+  }
+};
+
+const QString kFirefoxEntry = QStringLiteral(
+    "[Desktop Entry]\nName=Firefox ESR\nExec=/usr/lib/firefox-esr/firefox-esr %u\nIcon=firefox-esr\n"
+    "[Desktop Action new-private-window]\nExec=/usr/lib/firefox-esr/firefox-esr --private-window %u\n");
+
+TEST(DesktopShellTest, BrowserIsBrowserVariableThenTheDesktopDefaultThenXWwwBrowser) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> installed;
+    std::optional<QString> browser_variable;
+    std::optional<QString> http_handler;
+    QStringList expected;  // empty: nothing started
+  };
+  const std::vector<std::string> desktop = {"xdg-mime", "/usr/lib/firefox-esr/firefox-esr", "x-www-browser"};
+  const Case cases[] = {
+      {"$BROWSER wins", {"firefox", "xdg-mime"}, "firefox", "chromium.desktop", {"/usr/bin/firefox", "192.168.0.10"}},
+      {"first found of a list", {"chromium", "xdg-open"}, "missing:chromium:firefox", std::nullopt,
+       {"/usr/bin/chromium", "192.168.0.10"}},
+      {"%s stands for the address", {"firefox"}, "firefox --new-window %s", std::nullopt,
+       {"/usr/bin/firefox", "--new-window", "192.168.0.10"}},
+      {"unset: the desktop's default", desktop, std::nullopt, "firefox-esr.desktop",
+       {"/usr/lib/firefox-esr/firefox-esr", "192.168.0.10"}},
+      {"nothing in $BROWSER found: the desktop's default", desktop, "missing", "firefox-esr.desktop",
+       {"/usr/lib/firefox-esr/firefox-esr", "192.168.0.10"}},
+      {"empty $BROWSER", desktop, "", "firefox-esr.desktop", {"/usr/lib/firefox-esr/firefox-esr", "192.168.0.10"}},
+      {"a list of handlers: the first", desktop, std::nullopt, "firefox-esr.desktop;chromium.desktop",
+       {"/usr/lib/firefox-esr/firefox-esr", "192.168.0.10"}},
+      {"no default set", desktop, std::nullopt, "", {"/usr/bin/x-www-browser", "192.168.0.10"}},
+      {"default without an entry", desktop, std::nullopt, "gone.desktop", {"/usr/bin/x-www-browser", "192.168.0.10"}},
+      {"default's program not installed", {"xdg-mime", "x-www-browser"}, std::nullopt, "firefox-esr.desktop",
+       {"/usr/bin/x-www-browser", "192.168.0.10"}},
+      {"no xdg-mime", {"/usr/lib/firefox-esr/firefox-esr", "x-www-browser"}, std::nullopt, "firefox-esr.desktop",
+       {"/usr/bin/x-www-browser", "192.168.0.10"}},
+      {"xdg-open is not asked: it takes the address for a file", {"xdg-open"}, std::nullopt, std::nullopt, {}},
+      {"no browser at all", {}, "missing", std::nullopt, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeDesktop fake{c.installed, c.browser_variable};
+    fake.http_handler = c.http_handler;
+    fake.desktop_entries[QStringLiteral("firefox-esr.desktop")] = kFirefoxEntry;
+    DesktopShell shell = fake.Shell();
+    EXPECT_EQ(shell.OpenWebBrowser("192.168.0.10"), !c.expected.isEmpty());
+    if (c.expected.isEmpty()) {
+      EXPECT_TRUE(fake.started.empty());
+    } else {
+      ASSERT_EQ(fake.started.size(), 1u);
+      EXPECT_EQ(fake.started[0], c.expected);
+    }
+  }
+}
+
+TEST(DesktopShellTest, TheDesktopIsAskedOnlyWhenBrowserVariableNamesNothingInstalled) {
+  FakeDesktop fake{{"firefox", "xdg-mime"}, "firefox"};
+  fake.http_handler = QStringLiteral("firefox-esr.desktop");
+  DesktopShell shell = fake.Shell();
+  EXPECT_TRUE(shell.OpenWebBrowser("10.0.0.5"));
+  EXPECT_TRUE(fake.queried.empty());
+}
+
+TEST(DesktopShellTest, DesktopEntryExecIsReadFromTheDesktopEntryGroupOnly) {
+  struct Case {
+    const char* name;
+    QString text;
+    std::optional<QString> exec;
+  };
+  const Case cases[] = {
+      {"plain", "[Desktop Entry]\nType=Application\nExec=firefox %u\n", "firefox %u"},
+      {"blanks around =", "[Desktop Entry]\nExec = chromium %U \n", "chromium %U"},
+      {"an action's Exec is not it", kFirefoxEntry, "/usr/lib/firefox-esr/firefox-esr %u"},
+      {"action group first", "[Desktop Action x]\nExec=wrong\n[Desktop Entry]\nExec=right %u\n", "right %u"},
+      {"comments and localised keys", "[Desktop Entry]\n# Exec=commented\nExec[de]=nein\nExec=ja\n", "ja"},
+      {"string escapes", "[Desktop Entry]\nExec=\"/opt/my\\sbrowser/run\" %u\n", "\"/opt/my browser/run\" %u"},
+      {"none", "[Desktop Entry]\nName=x\n", std::nullopt},
+      {"CR LF lines", "[Desktop Entry]\r\nExec=epiphany %u\r\n", "epiphany %u"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(DesktopEntryExec(c.text), c.exec);
+  }
+}
+
+TEST(DesktopShellTest, ExecFieldCodesTakeTheAddressAndNothingElse) {
+  struct Case {
+    QString exec;
+    QStringList expected;
+  };
+  const Case cases[] = {
+      {"firefox %u", {"firefox", "10.0.0.5"}},
+      {"chromium %U", {"chromium", "10.0.0.5"}},
+      {"browser %F", {"browser", "10.0.0.5"}},
+      {"browser", {"browser", "10.0.0.5"}},
+      {"browser --new-tab %u --x", {"browser", "--new-tab", "10.0.0.5", "--x"}},
+      {"browser --url=%u", {"browser", "--url=10.0.0.5"}},
+      {"browser %i %c %k %u", {"browser", "10.0.0.5"}},
+      {"browser %u %U", {"browser", "10.0.0.5"}},
+      {"browser 100%% %u", {"browser", "100%", "10.0.0.5"}},
+      {"\"/opt/my browser/run\" %u", {"/opt/my browser/run", "10.0.0.5"}},
+      {"sh -c \"echo \\\"%u\\\" \\$HOME\"", {"sh", "-c", "echo \"%u\" $HOME", "10.0.0.5"}},
+      {"\"unclosed %u", {}},
+      {"", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.exec.toStdString());
+    EXPECT_EQ(ExpandDesktopExec(c.exec, QStringLiteral("10.0.0.5")), c.expected);
+  }
+}
+
+TEST(DesktopShellTest, ABrowserThatFailsToStartIsReportedAndNoOtherIsTried) {
+  FakeDesktop desktop{{"firefox", "xdg-open"}, "firefox"};
+  desktop.start_succeeds = false;
+  DesktopShell shell = desktop.Shell();
+  EXPECT_FALSE(shell.OpenWebBrowser("10.0.0.5"));
+  EXPECT_EQ(desktop.started.size(), 1u);
+}
+
+TEST(DesktopShellTest, TextEditorIsXdgOpenElseTheEditorAlternative) {
+  const std::pair<std::vector<std::string>, QStringList> cases[] = {
+      {{"xdg-open", "editor"}, {"/usr/bin/xdg-open", "/cfg/syslog.log"}},
+      {{"editor"}, {"/usr/bin/editor", "/cfg/syslog.log"}},
+      {{}, {}},
+  };
+  for (const auto& [installed, expected] : cases) {
+    FakeDesktop desktop{installed, std::nullopt};
+    DesktopShell shell = desktop.Shell();
+    shell.OpenTextEditor("/cfg/syslog.log");
+    if (expected.isEmpty()) {
+      EXPECT_TRUE(desktop.started.empty());
+    } else {
+      ASSERT_EQ(desktop.started.size(), 1u);
+      EXPECT_EQ(desktop.started[0], expected);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace sd::gui
