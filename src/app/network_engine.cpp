@@ -20,11 +20,12 @@ NetworkEngine::NetworkEngine(DeviceLists& lists, IMessages& messages, ITrapIndic
                              IUiThread& ui_thread, TrapStore& trap_store)
     : lists_(lists),
       messages_(messages),
+      boxes_(messages),
       ui_thread_(ui_thread),
-      trap_intake_(lists, trap_store, trap_indicator, messages),
-      dispatcher_(lists, messages,
+      trap_intake_(lists, trap_store, trap_indicator, boxes_),
+      dispatcher_(lists, boxes_,
                   [this](std::span<const std::uint8_t> payload) { trap_intake_.OnTrapReceived(payload); }),
-      liveness_timer_(lists, [this](std::uint32_t ip) { return SendPoll(ip); }, messages) {}
+      liveness_timer_(lists, [this](std::uint32_t ip) { return SendPoll(ip) || !PollFailureToTell(); }, boxes_) {}
 
 NetworkEngine::~NetworkEngine() {
   *alive_ = false;
@@ -44,7 +45,9 @@ void NetworkEngine::StartPollThread() {
   hooks.next_target = [this](int index) { return lists_.NotePollSentAndGetIp(index); };
   hooks.interval_seconds = [this] { return lists_.RefreshIntervalSeconds(); };
   hooks.send_poll = [this](std::uint32_t ip) { return SendPoll(ip); };
-  hooks.report_failure = [this](std::stop_token stop) { ReportPollFailure(stop); };
+  hooks.report_failure = [this](std::stop_token stop) {
+    if (PollFailureToTell()) ReportPollFailure(stop);
+  };
   poll_thread_ = std::make_unique<PollThread>(std::move(hooks));
 }
 
@@ -58,7 +61,7 @@ void NetworkEngine::ReportPollFailure(std::stop_token stop) {
   auto closed = std::make_shared<std::promise<void>>();
   auto done = closed->get_future();
   ui_thread_.Post([this, closed, alive = std::weak_ptr(alive_)] {
-    if (auto a = alive.lock(); a && *a) messages_.Warning("Unable to poll device in Monitor List");
+    if (auto a = alive.lock(); a && *a) boxes_.Warning("Unable to poll device in Monitor List");
     closed->set_value();
   });
   while (!stop.stop_requested() && done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
@@ -74,6 +77,7 @@ std::vector<NetworkEngine::SocketWatch> NetworkEngine::SocketWatches() {
 }
 
 bool NetworkEngine::SendPoll(std::uint32_t ip) {
+  if (ip == 0) return true;
   UdpSocket* unicast = sockets_.Unicast();
   if (!unicast) return false;
   std::array<std::uint8_t, kHeaderSize> poll{};

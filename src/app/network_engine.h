@@ -14,6 +14,7 @@
 #include "app/liveness_timer.h"
 #include "app/trap_intake.h"
 #include "common/messages.h"
+#include "common/one_box_per_text.h"
 #include "common/trap_indicator.h"
 #include "common/ui_thread.h"
 #include "net/igmp.h"
@@ -61,7 +62,9 @@ class NetworkEngine {
   void OnLivenessTimer() { liveness_timer_.OnLivenessTimer(); }
   void OnTrapReceived(std::span<const std::uint8_t> payload) { trap_intake_.OnTrapReceived(payload); }
 
-  // Sends one CMD_POLL from the unicast socket; false when it could not be sent.
+  // Sends one CMD_POLL from the unicast socket; false when it could not be sent. A switch
+  // without an address (0.0.0.0, no DHCP lease) cannot be reached: nothing is sent, and its
+  // silence is judged like any other's.
   bool SendPoll(std::uint32_t ip);
 
   // Stops the poll thread (it sends on the unicast socket), then closes the three sockets.
@@ -73,9 +76,14 @@ class NetworkEngine {
  private:
   void SendDiscovery();
   void ReportPollFailure(std::stop_token stop);
+  // A poll or resend failed: a unicast socket that could not be opened was reported once at
+  // start-up, so only a failed send is told.
+  bool PollFailureToTell() { return sockets_.Unicast() != nullptr; }
 
   DeviceLists& lists_;
   IMessages& messages_;
+  // What datagrams, the timer and the poll thread report: one box per text at a time.
+  OneBoxPerText boxes_;
   IUiThread& ui_thread_;
   SocketSet sockets_;
   TrapIntake trap_intake_;

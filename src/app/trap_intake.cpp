@@ -3,6 +3,7 @@
 #include "devices/device_lists.h"
 #include "devices/liveness.h"
 #include "protocol/ipv4.h"
+#include "protocol/printable_text.h"
 #include "protocol/trap_payload.h"
 #include "settings/event_log.h"
 
@@ -13,11 +14,16 @@ TrapIntake::TrapIntake(DeviceLists& lists, TrapStore& store, ITrapIndicator& ind
     : lists_(lists), store_(store), indicator_(indicator), messages_(messages) {}
 
 void TrapIntake::OnTrapReceived(std::span<const std::uint8_t> payload) {
-  const TrapPayload trap = ParseTrapPayload(payload);
+  TrapPayload trap = ParseTrapPayload(payload);
+  // A switch without a lease may be monitored at 0.0.0.0, but that address names no one switch.
+  if (trap.address == 0) return;
   const std::string address_text = Ipv4ToText(trap.address);
   const auto entry = lists_.MonitorTable().FindByIp(address_text);
   if (!entry.found) return;
 
+  // The text goes into one log line and the trap window: a line break in it must not start a
+  // line of its own.
+  trap.text = PrintableText(trap.text);
   indicator_.ShowTrapArrived(true);
   lists_.UpdateMonitorEntry(entry.index, [](DeviceRecord& e) { ApplySignOfLife(e); });
 

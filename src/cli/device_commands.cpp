@@ -196,7 +196,8 @@ int RunUpgrade(const CommandLine& c, DeviceRun& run) {
   run.console.out.flush();
   upgrade->OnStart(*password, c.file);
   WipeString(*password);
-  // A refused "Start" (password length, no such file) has been told, and nothing was sent.
+  // "Start" renews the membership, then checks the password and the file: a refusal is told
+  // then, before anything is sent, and leaves the dialog open, which ends the run below.
   if (!upgrade->Busy()) return kExitFailed;
 
   run.loop.RunUntil([&] { return run.stopped() || !upgrade->Busy(); }, kTransferLimit);

@@ -1,6 +1,7 @@
 #include "devices/column_sort.h"
 
 #include <string>
+#include <unordered_map>
 
 namespace sd {
 
@@ -12,6 +13,16 @@ constexpr int kMonitorLastTextColumn = 10;
 
 int Ordered(int ascending_result, bool ascending) {
   return ascending ? ascending_result : -ascending_result;
+}
+
+// What `read` gives for the first row of each item data.
+template <typename Value, typename Read>
+std::unordered_map<std::uint64_t, Value> FirstRowValues(const IListControl& list, Read read) {
+  std::unordered_map<std::uint64_t, Value> values;
+  const int rows = list.RowCount();
+  values.reserve(static_cast<std::size_t>(rows));
+  for (int row = 0; row < rows; ++row) values.try_emplace(list.ItemData(row), read(row));
+  return values;
 }
 
 }  // namespace
@@ -32,6 +43,23 @@ int CompareByStatusImage(std::uint64_t first, std::uint64_t second, const IListC
   return Ordered((a > b) - (a < b), key.ascending);
 }
 
+void SortRowsByText(IListControl& list, const SortKey& key) {
+  const auto texts = FirstRowValues<std::string>(list, [&](int row) { return list.Text(row, key.column); });
+  list.SortRows([&](std::uint64_t first, std::uint64_t second) {
+    const int c = texts.at(first).compare(texts.at(second));
+    return Ordered((c > 0) - (c < 0), key.ascending);
+  });
+}
+
+void SortRowsByStatusImage(IListControl& list, const SortKey& key) {
+  const auto images = FirstRowValues<int>(list, [&](int row) { return list.Image(row); });
+  list.SortRows([&](std::uint64_t first, std::uint64_t second) {
+    const int a = images.at(first);
+    const int b = images.at(second);
+    return Ordered((a > b) - (a < b), key.ascending);
+  });
+}
+
 ColumnSorter::ColumnSorter(IListControl& discovery_list, IListControl& monitor_list)
     : discovery_list_(discovery_list), monitor_list_(monitor_list) {}
 
@@ -39,9 +67,7 @@ void ColumnSorter::OnColumnClickDiscovery(int column) {
   Flip();
   if (column < 0 || column > kDiscoveryLastTextColumn) return;
   const SortKey key{column, ascending_};
-  discovery_list_.SortRows([this, key](std::uint64_t a, std::uint64_t b) {
-    return CompareByText(a, b, discovery_list_, key);
-  });
+  SortRowsByText(discovery_list_, key);
 }
 
 void ColumnSorter::OnColumnClickMonitor(int column) {
@@ -49,13 +75,9 @@ void ColumnSorter::OnColumnClickMonitor(int column) {
   if (column < 0 || column > kMonitorLastTextColumn) return;
   const SortKey key{column, ascending_};
   if (column == kMonitorStatusColumn) {
-    monitor_list_.SortRows([this, key](std::uint64_t a, std::uint64_t b) {
-      return CompareByStatusImage(a, b, monitor_list_, key);
-    });
+    SortRowsByStatusImage(monitor_list_, key);
   } else {
-    monitor_list_.SortRows([this, key](std::uint64_t a, std::uint64_t b) {
-      return CompareByText(a, b, monitor_list_, key);
-    });
+    SortRowsByText(monitor_list_, key);
   }
 }
 

@@ -23,6 +23,13 @@ int CompareByText(std::uint64_t first, std::uint64_t second, const IListControl&
 int CompareByStatusImage(std::uint64_t first, std::uint64_t second, const IListControl& list,
                          const SortKey& key);
 
+// Sort the list's rows in the order CompareByText (CompareByStatusImage) gives, with each row's
+// text (image) read once before the sort: the compare functions look both rows up by their item
+// data, a search of the rows for every comparison, which a list of 1 499 traps cannot afford.
+// Rows that share an item data compare as the first of them, as the compare functions do.
+void SortRowsByText(IListControl& list, const SortKey& key);
+void SortRowsByStatusImage(IListControl& list, const SortKey& key);
+
 // The column-click handlers of both lists. One direction flag serves both lists and every
 // column: each click flips it before sorting, so the first click sorts descending, the next
 // ascending, whichever column or list is clicked, even a column that does not sort.

@@ -15,6 +15,10 @@ constexpr std::string_view kAddFailTitle = "Add fail";
 constexpr std::string_view kDuplicateInEitherList =
     "Duplicate IP address in Monitor List or Discovery List.";
 constexpr std::string_view kInvalidIp = "Invalid IP address.";
+// A switch on DHCP without a lease answers from 0.0.0.0: an address that reaches no switch and
+// that every such switch would share.
+constexpr std::string_view kNoAddress =
+    "The switch has no IP address (0.0.0.0).\nIt can be moved to the Monitor List once it has one.";
 // The Remote IP dialog's own title, with its leading blank.
 constexpr std::string_view kRemoteIpErrorTitle = " Error";
 
@@ -42,13 +46,17 @@ void DeviceListCommands::TransferToMonitorList(const std::vector<int>& discovery
 
   // Shown only once the Discovery List is compacted again: a message box runs a nested event
   // loop in which replies may be filed into the tables.
-  enum class Refusal { Duplicate, Full };
+  enum class Refusal { NoAddress, Duplicate, Full };
   std::vector<Refusal> refusals;
 
   for (int index : entries) {
     DeviceRecord e = discovery.Entry(index);
     if (GetText(e.mac_text).empty()) continue;  // already moved by an earlier row of this run
 
+    if (e.ip == 0) {
+      refusals.push_back(Refusal::NoAddress);
+      continue;
+    }
     const FindResult m = monitor.FindByIp(GetText(e.ip_text));
     const auto sharing =
         std::count_if(remaining.begin(), remaining.end(), [&](const DeviceRecord& other) {
@@ -75,7 +83,9 @@ void DeviceListCommands::TransferToMonitorList(const std::vector<int>& discovery
   RenumberItemData(lists_.DiscoveryListControl());
 
   for (Refusal r : refusals) {
-    if (r == Refusal::Duplicate) {
+    if (r == Refusal::NoAddress) {
+      messages_.ShowMessage(kNoAddress, kAddFailTitle, MessageIcon::Error);
+    } else if (r == Refusal::Duplicate) {
       messages_.ShowMessage(kDuplicateIp, kAddFailTitle, MessageIcon::Error);
     } else {
       messages_.Error(kMaximumReached);

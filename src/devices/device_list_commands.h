@@ -19,8 +19,9 @@ class DeviceListCommands {
                      IRemoteIpDialog& remote_ip_dialog);
 
   // Moves the devices shown in the given Discovery List rows to the end of the Monitor List, in
-  // row order. A device whose IP address is already monitored, or is shared by another
-  // discovered device, is refused with "Duplicate IP address." and stays; once the Monitor List
+  // row order. A device without an address (0.0.0.0) is refused (title "Add fail") and stays, as
+  // does one whose IP address is already monitored, or is shared by another discovered device
+  // ("Duplicate IP address."); once the Monitor List
   // is full the rest stay and "Maximum of 256 devices reached." is shown once. The messages are
   // shown after both tables are consistent again.
   void TransferToMonitorList(const std::vector<int>& discovery_rows);

@@ -39,7 +39,9 @@ void DeviceTable::Clear() {
 }
 
 bool DeviceTable::Survives(const DeviceRecord& entry) const {
-  return kind_ == TableKind::Discovery ? !GetText(entry.mac_text).empty() : entry.ip != 0;
+  // An entry is in use while it holds its key; a zeroed entry has none. A monitored switch that
+  // lost its DHCP lease holds 0.0.0.0 and stays.
+  return kind_ == TableKind::Discovery ? !GetText(entry.mac_text).empty() : !GetText(entry.ip_text).empty();
 }
 
 void DeviceTable::Compact(int limit) {
@@ -100,7 +102,7 @@ std::optional<std::uint32_t> DeviceTable::NotePollSentAndGetIp(int index) {
   if (!InRange(index)) return std::nullopt;
   std::lock_guard lock(mutex_);
   DeviceRecord& entry = entries_[static_cast<std::size_t>(index)];
-  if (entry.ip == 0) return std::nullopt;
+  if (GetText(entry.ip_text).empty()) return std::nullopt;
   CountRequestSent(entry);
   return entry.ip;
 }

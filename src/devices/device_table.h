@@ -63,8 +63,8 @@ class DeviceTable {
   // Zeroes all 256 entries.
   void Clear();
   // Closes the gaps left by zeroed entries among [0, limit), keeping the order of the survivors,
-  // and zeroes the rest up to entry 255. A Discovery List entry survives when its mac_text is not
-  // empty, a Monitor List entry when its ip is not 0.
+  // and zeroes the rest up to entry 255. An entry survives while it holds its key: a Discovery
+  // List entry its mac_text, a Monitor List entry its ip_text (also "0.0.0.0").
   void Compact(int limit);
 
   // A copy of entry `index`; a zero record outside 0..255.
@@ -83,9 +83,10 @@ class DeviceTable {
   // Liveness counting before a request that reaches every device is sent by broadcast and
   // multicast: every entry in index order up to the first one whose ip_text is empty.
   void NotePollSentToAll();
-  // For the poll thread: when entry `index` holds a device (ip not 0), counts the poll and
-  // returns the address to send it to, both under the lock; otherwise nothing, and the entry is
-  // not touched. The end of the list is the first entry without an address (or index 256).
+  // For the poll thread: when entry `index` holds a device (its ip_text is not empty), counts the
+  // poll and returns the address to send it to (0 for a switch without an address), both under
+  // the lock; otherwise nothing, and the entry is not touched. The end of the list is the first
+  // entry without an ip_text (or index 256), as for every other walk over the Monitor List.
   std::optional<std::uint32_t> NotePollSentAndGetIp(int index);
 
  private:

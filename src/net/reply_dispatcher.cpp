@@ -101,12 +101,17 @@ void ReplyDispatcher::Dispatch(std::span<const std::uint8_t> datagram, std::uint
   HandleDeviceReply(reply, payload);
 }
 
+FindResult ReplyDispatcher::FindMonitoredByAddress(const DeviceRecord& reply) const {
+  // 0.0.0.0 is where every switch without a lease answers from: it names no one device.
+  if (reply.ip == 0) return {lists_.MonitorTable().Count(), false};
+  return lists_.MonitorTable().FindByIp(GetText(reply.ip_text));
+}
+
 bool ReplyDispatcher::FileReply(DeviceRecord& reply, bool merge, std::string_view full_message) {
   MarkFiled(reply);
-  const std::string ip_text(GetText(reply.ip_text));
   const std::string mac_text(GetText(reply.mac_text));
 
-  if (const auto m = lists_.MonitorTable().FindByIp(ip_text); m.found) {
+  if (const auto m = FindMonitoredByAddress(reply); m.found) {
     reply.row_state = 1;
     reply.status_image = -1;
     lists_.UpdateMonitorEntry(m.index, [&](DeviceRecord& e) {
@@ -165,8 +170,7 @@ void ReplyDispatcher::HandleHeaderOnlyReply(DeviceRecord& reply, bool unconfigur
   if (unconfigurable) reply.firmware_state = FIRMWARE_STATE_UNCONFIGURABLE;
   MarkFiled(reply);
   reply.status_image = -1;
-  const std::string ip_text(GetText(reply.ip_text));
-  if (const auto m = lists_.MonitorTable().FindByIp(ip_text); m.found) {
+  if (const auto m = FindMonitoredByAddress(reply); m.found) {
     reply.row_state = 1;
     lists_.StoreMonitorEntry(m.index, reply);
     return;

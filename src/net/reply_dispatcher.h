@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "common/messages.h"
+#include "devices/device_table.h"
 #include "protocol/device_record.h"
 #include "protocol/packet_header.h"
 
@@ -52,6 +53,8 @@ class ReplyDispatcher {
   // `merge` merges into the entry, otherwise the record replaces it. False when the Discovery
   // List was full (after `full_message`).
   bool FileReply(DeviceRecord& reply, bool merge, std::string_view full_message);
+  // The Monitor List entry of the reply's source address; never for 0.0.0.0.
+  FindResult FindMonitoredByAddress(const DeviceRecord& reply) const;
   // Ends a pending set when this reply comes from the awaited device; true when it did.
   bool EndAwaitedSet(const DeviceRecord& reply);
 

@@ -85,6 +85,7 @@ ConfigurationForm::ConfigurationForm(const RequestContext& context, const Target
       target_(target),
       discovery_count_(discovery_count),
       monitor_count_(monitor_count),
+      chosen_(context.lists, target),
       view_(InitialConfigurationView(TargetEntry(context.lists, target), GroupIntervalSettingOn())) {}
 
 void ConfigurationForm::OnDhcpEnable() {
@@ -99,7 +100,7 @@ void ConfigurationForm::OnDhcpDisable() {
   view_.addresses_enabled = true;
 }
 
-bool ConfigurationForm::IsDuplicate(std::uint32_t ip) const {
+bool ConfigurationForm::IsDuplicate(std::uint32_t ip, const TargetDevice& target) const {
   // The switch itself may appear in both lists; its own entries never count against it.
   const std::string_view own_mac = view_.mac_text;
   auto other_device_at = [&](const DeviceRecord& e) {
@@ -107,9 +108,9 @@ bool ConfigurationForm::IsDuplicate(std::uint32_t ip) const {
     return e.ip == ip && !(!own_mac.empty() && mac == own_mac);
   };
   const std::vector<DeviceRecord> monitor = context_.lists.MonitorTable().Entries(monitor_count_);
-  if (target_.in_monitor_list) {
+  if (target.in_monitor_list) {
     for (int i = 0; i < static_cast<int>(monitor.size()); ++i) {
-      if (i != target_.index && other_device_at(monitor[static_cast<std::size_t>(i)])) return true;
+      if (i != target.index && other_device_at(monitor[static_cast<std::size_t>(i)])) return true;
     }
     for (const DeviceRecord& e : context_.lists.DiscoveryTable().Entries(discovery_count_)) {
       if (other_device_at(e)) return true;
@@ -123,10 +124,11 @@ bool ConfigurationForm::IsDuplicate(std::uint32_t ip) const {
 }
 
 std::optional<Refusal> ConfigurationForm::CheckAddresses(const ConfigurationInput& input,
+                                                         const TargetDevice& target,
                                                          DeviceRecord& record) const {
   record.ip = input.ip;
   if (!IsValidSwitchAddress(record.ip)) return Refusal{kInvalidIpMessage};
-  if (IsDuplicate(record.ip)) return Refusal{kDuplicateIpMessage, kDuplicateIpTitle};
+  if (IsDuplicate(record.ip, target)) return Refusal{kDuplicateIpMessage, kDuplicateIpTitle};
   if (!IsValidMaskOctets(input.subnet_mask)) return Refusal{kInvalidSubnetMaskMessage};
   SetSubnetMask(record, input.subnet_mask);
   if (!IsValidSwitchAddress(input.gateway)) return Refusal{kInvalidGatewayMessage};
@@ -139,7 +141,8 @@ std::optional<Refusal> ConfigurationForm::CheckAddresses(const ConfigurationInpu
   return std::nullopt;
 }
 
-std::optional<Refusal> ConfigurationForm::FillRecord(const ConfigurationInput& input, DeviceRecord& record) const {
+std::optional<Refusal> ConfigurationForm::FillRecord(const ConfigurationInput& input, const TargetDevice& target,
+                                                     DeviceRecord& record) const {
   record.dhcp = DHCP_NOT_REPORTED;
   record.group_interval = GROUP_INTERVAL_NOT_REPORTED;
   if (view_.dhcp_disable_checked) record.dhcp = DHCP_OFF;
@@ -156,7 +159,7 @@ std::optional<Refusal> ConfigurationForm::FillRecord(const ConfigurationInput& i
   // With DHCP on the switch's addresses come from the DHCP server: they are neither read nor
   // checked, and go out as 0.0.0.0.
   if (record.dhcp == DHCP_OFF || record.dhcp == DHCP_NOT_REPORTED) {
-    if (auto refusal = CheckAddresses(input, record)) return refusal;
+    if (auto refusal = CheckAddresses(input, target, record)) return refusal;
   }
 
   SetTrapIp(record, input.trap_ip);
@@ -172,22 +175,27 @@ std::optional<Refusal> ConfigurationForm::FillRecord(const ConfigurationInput& i
   }
 
   // The switch's capabilities as its entry holds them now.
-  const DeviceRecord entry = TargetEntry(context_.lists, target_);
+  const DeviceRecord entry = TargetEntry(context_.lists, target);
   std::memcpy(record.field_mask, entry.field_mask, sizeof record.field_mask);
   return std::nullopt;
 }
 
 bool ConfigurationForm::OnSet(ConfigurationInput input) {
   context_.sender.RefreshMulticastMembership();
+  const std::optional<TargetDevice> target = FindChosenTarget(context_, chosen_);
+  if (!target) {
+    WipeString(input.password);
+    return false;
+  }
   DeviceRecord record = ZeroRecord();
-  const std::optional<Refusal> refusal = FillRecord(input, record);
+  const std::optional<Refusal> refusal = FillRecord(input, *target, record);
   WipeString(input.password);
   if (refusal) {
     WipeRecordSecrets(record);
     context_.messages.ShowMessage(refusal->text, refusal->title, MessageIcon::Error);
     return false;
   }
-  SendConfiguration(context_, record, target_);
+  SendConfiguration(context_, record, *target);
   WipeRecordSecrets(record);
   return true;
 }

@@ -108,18 +108,23 @@ class ConfigurationForm {
 
   // "Set": renews the group membership, then checks the fields in their order (the first
   // failure is shown and the dialog stays open: false) and sends the request (true: the dialog
-  // closes, whatever the send gave). The typed password is wiped before this returns.
+  // closes, whatever the send gave). A switch no longer listed is refused before the checks
+  // (false). The typed password is wiped before this returns.
   bool OnSet(ConfigurationInput input);
 
  private:
-  std::optional<Refusal> FillRecord(const ConfigurationInput& input, DeviceRecord& record) const;
-  std::optional<Refusal> CheckAddresses(const ConfigurationInput& input, DeviceRecord& record) const;
-  bool IsDuplicate(std::uint32_t ip) const;
+  // `target` is the chosen switch as the lists hold it at "Set".
+  std::optional<Refusal> FillRecord(const ConfigurationInput& input, const TargetDevice& target,
+                                    DeviceRecord& record) const;
+  std::optional<Refusal> CheckAddresses(const ConfigurationInput& input, const TargetDevice& target,
+                                        DeviceRecord& record) const;
+  bool IsDuplicate(std::uint32_t ip, const TargetDevice& target) const;
 
   RequestContext context_;
   TargetDevice target_;
   int discovery_count_;
   int monitor_count_;
+  ChosenTarget chosen_;
   ConfigurationView view_;
 };
 

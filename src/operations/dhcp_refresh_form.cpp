@@ -15,14 +15,19 @@ bool DhcpRefreshButtonAfterClick(const DeviceLists& lists, TableKind clicked_lis
 }
 
 DhcpRefreshForm::DhcpRefreshForm(const RequestContext& context, const TargetDevice& target)
-    : context_(context), target_(target) {}
+    : context_(context), target_(target), chosen_(context.lists, target) {}
 
 bool DhcpRefreshForm::OnApply(std::string password) {
   context_.sender.RefreshMulticastMembership();
-  DeviceRecord working = TargetEntry(context_.lists, target_);
+  const std::optional<TargetDevice> target = FindChosenTarget(context_, chosen_);
+  if (!target) {
+    WipeString(password);
+    return false;
+  }
+  DeviceRecord working = TargetEntry(context_.lists, *target);
   SetText(working.password, password);
   WipeString(password);
-  SendDhcpRefresh(context_, working, target_);
+  SendDhcpRefresh(context_, working, *target);
   WipeRecordSecrets(working);
   return true;
 }

@@ -33,13 +33,15 @@ class DhcpRefreshForm {
   const TargetDevice& Target() const { return target_; }
 
   // "Apply": renews the group membership and sends the request with the typed password (not
-  // checked; an empty one goes out too). The dialog closes: always true. The password is wiped
-  // before this returns.
+  // checked; an empty one goes out too). The dialog closes (true), unless the switch is no
+  // longer listed: then nothing is sent and it stays open (false). The password is wiped before
+  // this returns.
   bool OnApply(std::string password);
 
  private:
   RequestContext context_;
   TargetDevice target_;
+  ChosenTarget chosen_;
 };
 
 }  // namespace sd

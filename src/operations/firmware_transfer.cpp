@@ -12,6 +12,7 @@
 #include "protocol/byte_io.h"
 #include "protocol/ipv4.h"
 #include "protocol/operation_context.h"
+#include "protocol/printable_text.h"
 #include "settings/event_log.h"
 
 namespace sd {
@@ -35,15 +36,6 @@ int OpenRegularFile(const std::string& path, off_t& size) {
   }
   size = st.st_size;
   return fd;
-}
-
-// The switch's text as it may enter a message box and a log line: control characters (a line
-// break could forge a log line) become blanks.
-std::string PrintableText(std::span<const std::uint8_t> bytes) {
-  std::string text;
-  text.reserve(bytes.size());
-  for (std::uint8_t b : bytes) text.push_back(b < 0x20 || b == 0x7F ? ' ' : static_cast<char>(b));
-  return text;
 }
 
 constexpr std::uint32_t kRebootsByItselfBits = 0xE0000000u;  // bits 29 to 31
@@ -384,6 +376,12 @@ void FirmwareTransfer::LogFirmwareEvent(std::string_view text) {
 }
 
 void FirmwareTransfer::OnCancel() {
+  // The last block was acknowledged: the image is delivered and the switch reboots whatever the
+  // user presses now, so the pause ends early and the reboot watch still gives its verdict.
+  if (state_ == TransferState::kCompleted) {
+    FinishTransfer();
+    return;
+  }
   StopTimers();
   state_ = TransferState::kClosed;
   CloseSocket();

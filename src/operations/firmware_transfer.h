@@ -137,7 +137,9 @@ class FirmwareTransfer {
   // Appends "<timestamp> <target address> <text> \r\n" to the event log, the text cut so that
   // the line fits its 128-byte buffer.
   void LogFirmwareEvent(std::string_view text);
-  // Closes the socket, sets the bytes sent to 0 and ends the dialog as cancelled.
+  // Closes the socket, sets the bytes sent to 0 and ends the dialog as cancelled. In the pause
+  // after the last acknowledged block it finishes the transfer instead: the reboot watch starts
+  // and the dialog ends as completed.
   void OnCancel();
 
   TransferState State() const { return state_; }

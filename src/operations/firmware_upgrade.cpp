@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "operations/secret.h"
 #include "protocol/ipv4.h"
 #include "protocol/operation_context.h"
 #include "protocol/packet_header.h"
@@ -13,9 +14,16 @@ CFirmware_Upgrade::CFirmware_Upgrade(FirmwareUpgradeWiring wiring, FirmwareUpgra
     : wiring_(wiring),
       settings_(settings),
       transfer_(wiring.transport, wiring.timers, wiring.messages, wiring.view, settings.tftp) {
+  // The target's entry as its list holds it when the switch reports an error: found by its key,
+  // since the list may have been rebuilt in another order meanwhile.
   const DeviceTable* list = &wiring_.list;
-  const int index = wiring_.index;
-  transfer_.SetTargetFieldMaskWord3([list, index] { return list->Entry(index).field_mask[3]; });
+  transfer_.SetTargetFieldMaskWord3([list] {
+    const auto& context = OperationContext::Instance();
+    const FindResult found = list->Kind() == TableKind::Monitor
+                                 ? list->FindByIp(Ipv4ToText(context.UpgradeTargetIp()))
+                                 : list->FindByMac(context.UpgradeTargetMac());
+    return found.found ? list->Entry(found.index).field_mask[3] : 0u;
+  });
 }
 
 CFirmware_Upgrade::Phase CFirmware_Upgrade::CurrentPhase() const {
@@ -51,30 +59,40 @@ void CFirmware_Upgrade::OnBrowse() {
 
 void CFirmware_Upgrade::OnStart(std::string_view password, std::string_view firmware_path) {
   if (CurrentPhase() == Phase::kEnded || Busy()) return;
-  if (password.empty() || password.size() > kMaxUpgradePasswordLength) {
-    wiring_.messages.Error(kPasswordLengthError);
-    return;
-  }
-  // A longer path would name another file once cut; it is refused before anything is sent.
-  if (firmware_path.size() > kMaxFirmwarePathLength) {
-    wiring_.messages.Error(kFirmwarePathTooLong);
-    return;
-  }
-  const std::string path(firmware_path);
-  switch (CheckFirmwareFile(path)) {
-    case FirmwareFileCheck::kOk: break;
-    case FirmwareFileCheck::kNotFound: wiring_.messages.Error(kFirmwareFileNotFound); return;
-    case FirmwareFileCheck::kTooLarge: wiring_.messages.Error(kFirmwareTooLarge); return;
-  }
-  OperationContext::Instance().SetUpgradeFilePath(path);
+  ForgetPassword();
   password_ = std::string(password);
+  path_ = std::string(firmware_path);
 
-  // Renew the membership before the request, as before every operation: leave, wait, join, wait.
+  // Renew the membership first, as before every operation: leave, wait, join, wait.
   phase_ = Phase::kRenewingMembership;
   joined_ = false;
   wiring_.network.LeaveGroup();
   wiring_.timers.StartTimer(kMembershipTimer, settings_.membership_leave_wait);
 }
+
+void CFirmware_Upgrade::CheckAndSendTrigger() {
+  phase_ = Phase::kReady;
+  if (password_.empty() || password_.size() > kMaxUpgradePasswordLength) {
+    ForgetPassword();
+    wiring_.messages.Error(kPasswordLengthError);
+    return;
+  }
+  // A longer path would name another file once cut; it is refused before anything is sent.
+  if (path_.size() > kMaxFirmwarePathLength) {
+    ForgetPassword();
+    wiring_.messages.Error(kFirmwarePathTooLong);
+    return;
+  }
+  switch (CheckFirmwareFile(path_)) {
+    case FirmwareFileCheck::kOk: break;
+    case FirmwareFileCheck::kNotFound: ForgetPassword(); wiring_.messages.Error(kFirmwareFileNotFound); return;
+    case FirmwareFileCheck::kTooLarge: ForgetPassword(); wiring_.messages.Error(kFirmwareTooLarge); return;
+  }
+  OperationContext::Instance().SetUpgradeFilePath(path_);
+  SendTrigger();
+}
+
+void CFirmware_Upgrade::ForgetPassword() { WipeString(password_); }
 
 void CFirmware_Upgrade::OnTimer(int id) {
   if (id == kTftpDataTimer || id == kTftpRequestTimer || id == kTftpCompletionTimer) {
@@ -93,31 +111,27 @@ void CFirmware_Upgrade::OnTimer(int id) {
       return;
     }
     wiring_.timers.StopTimer(kMembershipTimer);
-    SendTrigger();
+    CheckAndSendTrigger();
   } else if (id == kTriggerWaitTimer) {
-    if (phase_ != Phase::kAwaitingAcknowledgement) {
-      wiring_.timers.StopTimer(kTriggerWaitTimer);
-      return;
-    }
-    waited_ += settings_.trigger_poll;
-    const bool acknowledged = OperationContext::Instance().UpgradeAcknowledged() != 0;
-    if (acknowledged || waited_ >= settings_.trigger_wait) {
-      wiring_.timers.StopTimer(kTriggerWaitTimer);
-      AfterTriggerWait(acknowledged);
-    }
+    wiring_.timers.StopTimer(kTriggerWaitTimer);
+    if (phase_ != Phase::kAwaitingAcknowledgement) return;
+    AfterTriggerWait(OperationContext::Instance().UpgradeAcknowledged() != 0);
   }
 }
 
 void CFirmware_Upgrade::SendTrigger() {
-  const DeviceRecord target = wiring_.list.Entry(wiring_.index);
+  // The switch the subnet check recorded, not whatever entry stands at its index now.
+  const auto& context = OperationContext::Instance();
+  const std::string mac = context.UpgradeTargetMac();
+  const std::uint32_t ip = context.UpgradeTargetIp();
   std::array<std::uint8_t, kMaxDatagram> request{};
   TargetedHeader header;
   header.command = CMD_UPGRADE_TRIGGER;
-  HexTextToBytes(GetText(target.mac_text), header.mac);
+  HexTextToBytes(mac, header.mac);
   BuildTargetedHeader(request.data(), header);
   const std::size_t length =
       kHeaderSize + EncodeUpgradeTriggerTlv(std::span(request).subspan(kHeaderSize), password_);
-  password_.clear();
+  ForgetPassword();
   const auto datagram = std::span<const std::uint8_t>(request.data(), length);
 
   // Only an acknowledgement of this trigger may start the transfer: one left over from an
@@ -125,18 +139,19 @@ void CFirmware_Upgrade::SendTrigger() {
   OperationContext::Instance().SetUpgradeAcknowledged(0);
   bool sent;
   if (InMonitorList()) {
-    sent = wiring_.network.SendUnicast(datagram, target.ip);
+    sent = wiring_.network.SendUnicast(datagram, ip);
   } else {
     sent = wiring_.network.SendBroadcast(datagram) && wiring_.network.SendMulticast(datagram);
   }
+  // The datagram carries the password.
+  WipeBytes(request.data(), request.size());
   if (!sent) {
     phase_ = Phase::kReady;
     wiring_.messages.Error(kUpgradeTriggerSendError);
     return;
   }
   phase_ = Phase::kAwaitingAcknowledgement;
-  waited_ = std::chrono::milliseconds(0);
-  wiring_.timers.StartTimer(kTriggerWaitTimer, settings_.trigger_poll);
+  wiring_.timers.StartTimer(kTriggerWaitTimer, settings_.trigger_wait);
 }
 
 void CFirmware_Upgrade::AfterTriggerWait(bool acknowledged) {
@@ -154,7 +169,7 @@ void CFirmware_Upgrade::OnCancel() {
   phase_ = Phase::kEnded;
   wiring_.timers.StopTimer(kMembershipTimer);
   wiring_.timers.StopTimer(kTriggerWaitTimer);
-  password_.clear();
+  ForgetPassword();
   transfer_.OnCancel();
 }
 

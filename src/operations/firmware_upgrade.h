@@ -3,11 +3,13 @@
 // boxes and forwards its events here: "Browse", "Start" with the typed password and path, the
 // ticks of the dialog's timers, a readable TFTP socket and "Cancel" (or the close box).
 //
-// "Start" checks the password and the file, renews the multicast membership, sends the upgrade
-// trigger (unicast to a Monitor List switch, broadcast and then multicast to a Discovery List
-// switch), waits up to 2 s for the reply dispatcher to see the switch's acknowledgement in the
-// operation context, and then runs the TFTP transfer. Every wait is a timer tick: the dialog and
-// the main window stay live, and the dispatcher keeps filing replies meanwhile on the same thread.
+// "Start" renews the multicast membership, checks the password and the file, sends the upgrade
+// trigger to the switch the subnet check recorded (unicast to a Monitor List switch, broadcast
+// and then multicast to a Discovery List switch), waits 2 s, and then runs the TFTP transfer when
+// the reply dispatcher saw the switch's acknowledgement in the operation context meanwhile. The
+// full wait is kept: a switch may start its TFTP server only after it has acknowledged. Every
+// wait is a timer tick: the dialog and the main window stay live, and the dispatcher keeps filing
+// replies meanwhile on the same thread.
 
 #include <chrono>
 #include <cstdint>
@@ -39,15 +41,15 @@ inline constexpr int kTriggerWaitTimer = 5;
 struct FirmwareUpgradeSettings {
   std::chrono::milliseconds membership_leave_wait{200};
   std::chrono::milliseconds membership_join_wait{300};
-  // The acknowledgement is looked for at every poll and waited for at most trigger_wait.
+  // The time between the trigger and the look at its acknowledgement.
   std::chrono::milliseconds trigger_wait{2000};
-  std::chrono::milliseconds trigger_poll{100};
   TftpSettings tftp;
 };
 
 // What the dialog works with. All of it must outlive the dialog logic.
 struct FirmwareUpgradeWiring {
-  // The target: entry `index` of the table the switch was chosen in (the gate's TargetDevice).
+  // The table the switch was chosen in. The switch itself is the upgrade target the subnet
+  // check recorded in the operation context; `index` is where its entry stood then.
   const DeviceTable& list;
   int index;
   IUpgradeNetwork& network;
@@ -79,6 +81,8 @@ class CFirmware_Upgrade {
   // operation context's path and the box's text. A path over 127 characters is refused.
   void OnBrowse();
   // The texts of the Password and Firmware Path boxes. Ignored while an upgrade is under way.
+  // They are checked once the membership is renewed; the password is wiped once the trigger is
+  // built or refused.
   void OnStart(std::string_view password, std::string_view firmware_path);
   void OnTimer(int id);
   void OnTftpReceive() { transfer_.OnTftpReceive(); }
@@ -92,8 +96,11 @@ class CFirmware_Upgrade {
   const FirmwareTransfer& Transfer() const { return transfer_; }
 
  private:
+  // After the renewal: the checks of the typed texts, then the trigger.
+  void CheckAndSendTrigger();
   void SendTrigger();
   void AfterTriggerWait(bool acknowledged);
+  void ForgetPassword();
   bool InMonitorList() const { return wiring_.list.Kind() == TableKind::Monitor; }
 
   FirmwareUpgradeWiring wiring_;
@@ -102,7 +109,7 @@ class CFirmware_Upgrade {
   Phase phase_ = Phase::kReady;
   bool joined_ = false;  // the renewal's second step has run
   std::string password_;
-  std::chrono::milliseconds waited_{0};
+  std::string path_;
 };
 
 }  // namespace sd

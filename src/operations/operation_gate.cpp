@@ -53,6 +53,25 @@ DeviceRecord TargetEntry(const DeviceLists& lists, const TargetDevice& target) {
   return lists.Table(target.in_monitor_list ? TableKind::Monitor : TableKind::Discovery).Entry(target.index);
 }
 
+ChosenTarget::ChosenTarget(const DeviceLists& lists, const TargetDevice& target)
+    : in_monitor_list_(target.in_monitor_list) {
+  const DeviceRecord entry = TargetEntry(lists, target);
+  key_ = std::string(in_monitor_list_ ? GetText(entry.ip_text) : GetText(entry.mac_text));
+}
+
+std::optional<TargetDevice> ChosenTarget::Find(const DeviceLists& lists) const {
+  if (key_.empty()) return std::nullopt;
+  const FindResult found =
+      in_monitor_list_ ? lists.MonitorTable().FindByIp(key_) : lists.DiscoveryTable().FindByMac(key_);
+  if (!found.found) return std::nullopt;
+  return TargetDevice{found.index, in_monitor_list_};
+}
+
+std::string ChosenTarget::NoLongerListedMessage() const {
+  return "The switch " + key_ + " is no longer in the " + (in_monitor_list_ ? "Monitor" : "Discovery") +
+         " List.\nNothing was sent to it.";
+}
+
 std::optional<TargetDevice> RunOperationGate(const DeviceLists& lists, IMessages& messages, Launcher launcher) {
   const GateMessages texts = GateMessagesOf(launcher);
   const int selection = CheckSelection(lists);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "common/messages.h"
@@ -33,6 +34,30 @@ struct TargetDevice {
   int index = 0;
   int in_monitor_list = 0;
   bool operator==(const TargetDevice&) const = default;
+};
+
+// The switch chosen for an operation, held by its key (its MAC address in the Discovery List,
+// its IP address in the Monitor List) from the moment its dialog opens. While the dialog is open
+// the lists go on changing: a reboot watch empties the Discovery List and refills it in reply
+// order every second, so an entry index read at "Set" may name another switch. The request is
+// built from the entry that holds the key then.
+class ChosenTarget {
+ public:
+  // Takes the key of the target's entry as it is now.
+  ChosenTarget(const DeviceLists& lists, const TargetDevice& target);
+
+  // The target as the lists hold it now, with its current index; nothing when no entry of its
+  // list holds the key any more.
+  std::optional<TargetDevice> Find(const DeviceLists& lists) const;
+  // Why a request is refused when Find gives nothing (shown with the title "Error").
+  std::string NoLongerListedMessage() const;
+
+  int InMonitorList() const { return in_monitor_list_; }
+  const std::string& Key() const { return key_; }
+
+ private:
+  int in_monitor_list_;
+  std::string key_;
 };
 
 // The four operations that act on one switch.

@@ -26,24 +26,13 @@ struct WipeRecord {
 }  // namespace
 
 ChangePasswordForm::ChangePasswordForm(const RequestContext& context, const TargetDevice& target)
-    : context_(context), target_(target) {}
+    : context_(context), target_(target), chosen_(context.lists, target) {}
 
 bool ChangePasswordForm::OnSet(PasswordChangeInput input) {
   const WipeInput wipe_input{input};
-  DeviceRecord working = TargetEntry(context_.lists, target_);
-  const WipeRecord wipe_working{working};
-
-  if (!LengthOk(input.original)) {
-    context_.messages.Error(kPasswordLengthMessage);
-    return false;
-  }
-  SetText(working.password, input.original);
-  if (!LengthOk(input.new_password)) {
-    context_.messages.Error(kPasswordLengthMessage);
-    return false;
-  }
-  SetText(working.new_password, input.new_password);
-  if (!LengthOk(input.confirmation)) {
+  // In the order of the fields: original, new, confirmation.
+  for (const std::string* field : {&input.original, &input.new_password, &input.confirmation}) {
+    if (LengthOk(*field)) continue;
     context_.messages.Error(kPasswordLengthMessage);
     return false;
   }
@@ -52,7 +41,13 @@ bool ChangePasswordForm::OnSet(PasswordChangeInput input) {
     return false;
   }
   context_.sender.RefreshMulticastMembership();
-  SendPasswordChange(context_, working, target_);
+  const std::optional<TargetDevice> target = FindChosenTarget(context_, chosen_);
+  if (!target) return false;
+  DeviceRecord working = TargetEntry(context_.lists, *target);
+  const WipeRecord wipe_working{working};
+  SetText(working.password, input.original);
+  SetText(working.new_password, input.new_password);
+  SendPasswordChange(context_, working, *target);
   return true;
 }
 

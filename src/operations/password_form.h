@@ -29,13 +29,15 @@ class ChangePasswordForm {
   // long."), checked in the order original, new, confirmation; the confirmation must equal the
   // new password byte for byte ("Confirm password fail"). A refusal keeps the dialog open
   // (false) and sends nothing. Otherwise the group membership is renewed, the request sent, and
-  // the dialog closes (true) whatever the send gave. Every copy of the passwords made here is
+  // the dialog closes (true) whatever the send gave; a switch no longer listed is refused then
+  // (false), and nothing is sent. Every copy of the passwords made here is
   // wiped before this returns.
   bool OnSet(PasswordChangeInput input);
 
  private:
   RequestContext context_;
   TargetDevice target_;
+  ChosenTarget chosen_;
 };
 
 }  // namespace sd

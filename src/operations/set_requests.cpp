@@ -68,6 +68,12 @@ int Deliver(const RequestContext& context, const RequestDatagram& datagram, cons
 
 }  // namespace
 
+std::optional<TargetDevice> FindChosenTarget(const RequestContext& context, const ChosenTarget& chosen) {
+  const std::optional<TargetDevice> target = chosen.Find(context.lists);
+  if (!target) context.messages.Error(chosen.NoLongerListedMessage());
+  return target;
+}
+
 RequestDatagram::~RequestDatagram() { WipeBytes(buffer_.data(), buffer_.size()); }
 
 RequestDatagram::RequestDatagram(RequestDatagram&& other) noexcept : buffer_(other.buffer_), size_(other.size_) {

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -74,6 +75,10 @@ struct RequestContext {
   IRequestSender& sender;
   IMessages& messages;
 };
+
+// The chosen switch's entry as the lists hold it now (see ChosenTarget); nothing, after telling
+// the user, when it is no longer listed.
+std::optional<TargetDevice> FindChosenTarget(const RequestContext& context, const ChosenTarget& chosen);
 
 // Each returns 0 when every datagram was handed to the network, -1 after a send failure that it
 // has already reported ("Error"). After a failed broadcast no multicast datagram is sent. A

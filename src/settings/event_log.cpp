@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,6 +30,22 @@ std::mutex& AppendMutex() {
   static std::mutex m;
   return m;
 }
+std::atomic<std::uint64_t> rotation_limit{kEventLogRotationBytes};
+
+// With the append lock held: the open log `fd` (a new one after a rotation, or -1 when the new
+// file cannot be opened). A log that would pass the limit with `incoming` more bytes becomes the
+// previous generation; rename() replaces an older one atomically, so either generation is always
+// whole. When the rename fails the log simply grows on.
+int RotateIfFull(int fd, const std::string& path, std::size_t incoming) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return fd;
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  if (size == 0 || size + incoming <= rotation_limit.load()) return fd;
+  if (::rename(path.c_str(), OldEventLogPath().c_str()) != 0) return fd;
+  ::close(fd);
+  return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+}
+
 // True from a failed write until the next append that succeeds: a full disk is reported once, not
 // once for every event of a storm. Guarded by AppendMutex.
 bool write_failing = false;
@@ -95,11 +112,17 @@ std::string NotAliveLogLine(std::string_view timestamp, std::string_view address
 }
 
 std::string EventLogPath() { return ConfigFolderPath() + "/syslog.log"; }
+std::string OldEventLogPath() { return EventLogPath() + ".1"; }
+
+void SetEventLogRotationLimit(std::uint64_t bytes) {
+  rotation_limit = bytes == 0 ? kEventLogRotationBytes : bytes;
+}
 
 int AppendToEventLog(std::span<const std::uint8_t> bytes, IMessages& messages) {
   const std::string path = EventLogPath();
   std::unique_lock lock(AppendMutex());
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd >= 0) fd = RotateIfFull(fd, path, bytes.size());
   if (fd < 0) {
     lock.unlock();  // the message may wait for the user; other appends need not
     messages.Error(kEventLogMissing);
@@ -131,6 +154,7 @@ int AppendToEventLog(std::span<const std::uint8_t> bytes, IMessages& messages) {
 void ClearEventLog() {
   const std::string path = EventLogPath();
   std::lock_guard lock(AppendMutex());
+  ::unlink(OldEventLogPath().c_str());
   ::unlink(path.c_str());
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd >= 0) ::close(fd);

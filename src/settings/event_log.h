@@ -36,8 +36,18 @@ std::string TrapLogLine(std::string_view timestamp, std::string_view address_tex
 std::string NotAliveLogLine(std::string_view timestamp, std::string_view address_text);
 
 std::string EventLogPath();
+// The previous generation of the log, kept when syslog.log grows past the rotation limit.
+std::string OldEventLogPath();
 
-// Appends exactly these bytes to syslog.log, creating the file when it does not exist. 0 on
+// syslog.log is kept at most this long: an append that would take it past the limit first
+// renames it to syslog.log.1 (replacing the older generation in one step) and starts a new file.
+// 256 switches declared not alive at every 5-second tick write some 200 MB a day.
+inline constexpr std::uint64_t kEventLogRotationBytes = 16u << 20;
+// Replaces the limit (tests); 0 restores kEventLogRotationBytes.
+void SetEventLogRotationLimit(std::uint64_t bytes);
+
+// Appends exactly these bytes to syslog.log, creating the file when it does not exist, after the
+// rotation above when the file would grow past the limit. 0 on
 // success; -1 when the file cannot be opened (after "Syslog.log does not exist." with the title
 // "Error") or the bytes could not all be written: then the file is left as it was, and the first
 // of a run of such failures is reported ("Syslog.log could not be written (REASON).", "Error").
@@ -46,8 +56,8 @@ std::string EventLogPath();
 int AppendToEventLog(std::span<const std::uint8_t> bytes, IMessages& messages);
 int AppendToEventLog(std::string_view text, IMessages& messages);
 
-// "Clear log": deletes syslog.log and creates it again empty, between two appends. Nothing is
-// asked or reported; a file that cannot be made stays as it is.
+// "Clear log": deletes syslog.log (and its previous generation) and creates it again empty,
+// between two appends. Nothing is asked or reported; a file that cannot be made stays as it is.
 void ClearEventLog();
 
 }  // namespace sd

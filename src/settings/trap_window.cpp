@@ -26,9 +26,9 @@ void TrapWindow::OnInitDialog() {
   for (const ListColumn& column : TrapColumns()) list_.AddColumn(column);
   row_slots_.clear();
   count_at_fill_ = store_.trap_count();
-  for (std::size_t slot = 0; slot < kTrapSlots; ++slot) {
+  // Every stored trap, also one whose text is empty: such a trap must not hide the later ones.
+  for (std::size_t slot = 0; slot < store_.StoredCount(); ++slot) {
     const TrapRecord& trap = store_.Slot(slot);
-    if (trap.event_text[0] == '\0') break;
     const int row = list_.InsertRow(static_cast<int>(slot), trap.image, slot);
     list_.SetText(row, kTrapColumnTime, GetText(trap.time_text));
     list_.SetText(row, kTrapColumnAddress, GetText(trap.address_text));
@@ -85,9 +85,9 @@ void TrapWindow::OnTrapColumnClick(int column) {
     slot_of_data[list_.ItemData(row)] = row_slots_[static_cast<std::size_t>(row)];
   }
   if (column == kTrapColumnImage) {
-    list_.SortRows([this, key](std::uint64_t a, std::uint64_t b) { return CompareByStatusImage(a, b, list_, key); });
+    SortRowsByStatusImage(list_, key);
   } else {
-    list_.SortRows([this, key](std::uint64_t a, std::uint64_t b) { return CompareByText(a, b, list_, key); });
+    SortRowsByText(list_, key);
   }
   for (int row = 0; row < list_.RowCount() && static_cast<std::size_t>(row) < row_slots_.size(); ++row) {
     row_slots_[static_cast<std::size_t>(row)] = slot_of_data.at(list_.ItemData(row));

@@ -35,8 +35,8 @@ class TrapWindow {
   // Both must outlive this object.
   TrapWindow(TrapStore& store, IListControl& list);
 
-  // Creates the columns and one row per stored trap, oldest first, up to the first trap with an
-  // empty text; each row shows the unread image while its trap is unread.
+  // Creates the columns and one row per stored trap, oldest first, a trap with an empty text
+  // included; each row shows the unread image while its trap is unread.
   void OnInitDialog();
   // Marks the trap shown in the first selected row read (its image goes, in the store and in
   // the row, which stays selected); without a selected row nothing is marked.

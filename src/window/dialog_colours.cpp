@@ -1,5 +1,6 @@
 #include "window/dialog_colours.h"
 
+#include <QApplication>
 #include <QPalette>
 
 namespace sd::gui {
@@ -26,5 +27,20 @@ void UseBlackOn(QWidget& control, const QColor& background) {
 void UseBlackOnWhite(QWidget& control) { UseBlackOn(control, kDialogBackground); }
 
 void UseBlackOnPanel(QWidget& control) { UseBlackOn(control, kPanelBackground); }
+
+void UsePlatformColours(QWidget& control) {
+  // Every role set explicitly, so that none of them is taken from the parent.
+  const QPalette platform = QApplication::palette(&control);
+  QPalette palette;
+  for (int group = 0; group < QPalette::NColorGroups; ++group) {
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+      const auto g = static_cast<QPalette::ColorGroup>(group);
+      const auto r = static_cast<QPalette::ColorRole>(role);
+      if (r == QPalette::NoRole) continue;
+      palette.setBrush(g, r, platform.brush(g, r));
+    }
+  }
+  control.setPalette(palette);
+}
 
 }  // namespace sd::gui

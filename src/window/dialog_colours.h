@@ -19,5 +19,8 @@ void UseDialogBackground(QWidget& dialog);
 void UseBlackOnWhite(QWidget& control);
 // Black text on the light grey panel colour, for a label or an empty decorative panel.
 void UseBlackOnPanel(QWidget& control);
+// The platform's colours for a control inside a parent that has colours of its own (a child
+// otherwise takes its parent's palette).
+void UsePlatformColours(QWidget& control);
 
 }  // namespace sd::gui

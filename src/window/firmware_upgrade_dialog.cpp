@@ -83,6 +83,8 @@ FirmwareUpgradeDialog::FirmwareUpgradeDialog(FirmwareUpgradeDialogWiring wiring,
     UseBlackOnWhite(*w);
   }
   for (QLabel* label : {ip_label, mac_label, path_label, password_label}) UseBlackOnPanel(*label);
+  // The read-only boxes sit in the black-on-white group, whose palette they would otherwise take.
+  for (QLineEdit* box : {device_ip_, device_mac_}) UsePlatformColours(*box);
   // One label width throughout, so the boxes of both groups begin in one line.
   int label_width = 0;
   for (QLabel* label : {ip_label, mac_label, path_label, password_label, state_label}) {

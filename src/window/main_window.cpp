@@ -328,7 +328,7 @@ bool MainWindow::Initialise(Networking networking) {
     ResetOperationContext();
   }
   // The settings are read by now; the menu changes before the window is first shown.
-  if (Settings.multicast_interface_on_off != 1) RemoveGroupIntervalItem();
+  if (Settings.multicast_interface_on_off == 0) RemoveGroupIntervalItem();
   CreateOperations();
   ButtonOf(Control::DhcpRefresh)->setEnabled(false);
   return can_run;

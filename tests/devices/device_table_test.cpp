@@ -74,10 +74,11 @@ TEST(DeviceTableTest, CompactClosesGapsInOrderByEachListsSurvivalRule) {
   TableWithRows m(TableKind::Monitor);
   for (int i = 1; i <= 5; ++i) m.Add(Switch("", "10.0.0." + std::to_string(i)));
   m.table.Zero(1);
-  m.table.Update(3, [](DeviceRecord& r) { r.ip = 0; });  // no address: does not survive
+  // A switch that lost its lease answers from 0.0.0.0: its entry follows it and stays in use.
+  m.table.Update(3, [](DeviceRecord& r) { SetIp(r, 0); });
   m.table.Compact(kDeviceTableCapacity);
-  EXPECT_EQ(IpTexts(m.table), (std::vector<std::string>{"10.0.0.1", "10.0.0.3", "10.0.0.5"}));
-  EXPECT_EQ(GetText(m.table.Entry(3).ip_text), "");
+  EXPECT_EQ(IpTexts(m.table), (std::vector<std::string>{"10.0.0.1", "10.0.0.3", "0.0.0.0", "10.0.0.5"}));
+  EXPECT_EQ(GetText(m.table.Entry(4).ip_text), "");
 
   TableWithRows d(TableKind::Discovery);
   for (int i = 1; i <= 4; ++i)

@@ -107,6 +107,7 @@ TEST_F(FirmwareUpgradeTest, BrowseTakesTheChosenPathAndCancelEmptiesIt) {
   EXPECT_EQ(view.path, "");
   EXPECT_EQ(OperationContext::Instance().UpgradeFilePath(), "");
   upgrade->OnStart("secret", view.path);
+  clock.Advance(Ms(500));
   EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Firmware file not found"}));
 
   messages.shown.clear();
@@ -116,7 +117,8 @@ TEST_F(FirmwareUpgradeTest, BrowseTakesTheChosenPathAndCancelEmptiesIt) {
   EXPECT_EQ(view.path, "") << "a path that does not fit is not taken";
 }
 
-TEST_F(FirmwareUpgradeTest, StartRefusesBadInputBeforeAnythingIsSent) {
+// "Start" renews the membership first and then checks what was typed; a refusal sends nothing.
+TEST_F(FirmwareUpgradeTest, StartRefusesBadInputAfterTheRenewalBeforeAnythingIsSent) {
   Open(true);
   const std::string sparse = dir.File("huge.hex");
   dir.Write("huge.hex", {});
@@ -134,12 +136,18 @@ TEST_F(FirmwareUpgradeTest, StartRefusesBadInputBeforeAnythingIsSent) {
   };
   for (const auto& c : cases) {
     messages.shown.clear();
+    network.calls.clear();
     upgrade->OnStart(c.password, c.path);
+    clock.Advance(Ms(499));
+    EXPECT_TRUE(messages.shown.empty()) << c.path;
+    clock.Advance(Ms(1));
     EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{{c.message, "Error", MessageIcon::Error}})) << c.path;
+    EXPECT_EQ(NetworkCalls(), (std::vector<std::string>{"leave@" + std::to_string(clock.Now().count() - 500),
+                                                        "join@" + std::to_string(clock.Now().count() - 300)}));
     EXPECT_FALSE(upgrade->Busy());
   }
   clock.Advance(Ms(5000));
-  EXPECT_TRUE(network.calls.empty());
+  EXPECT_TRUE(network.sends.empty());
   EXPECT_TRUE(view.states.empty());
 }
 
@@ -147,8 +155,8 @@ TEST_F(FirmwareUpgradeTest, AMonitorListSwitchGetsTheTriggerByUnicastAfterTheMem
   Open(true);
   set_sequence = 4242;
   upgrade->OnStart(std::string(20, 'k'), image);
-  EXPECT_EQ(OperationContext::Instance().UpgradeFilePath(), image);
   clock.Advance(Ms(600));
+  EXPECT_EQ(OperationContext::Instance().UpgradeFilePath(), image);
   EXPECT_EQ(NetworkCalls(), (std::vector<std::string>{"leave@0", "join@200", "unicast@500"}));
   ASSERT_EQ(network.sends.size(), 1u);
   EXPECT_EQ(network.sends[0].ip, *TextToIpv4("192.168.0.10"));
@@ -184,9 +192,11 @@ TEST_F(FirmwareUpgradeTest, TheAcknowledgementStartsTheTransfer) {
   Open(true);
   AcknowledgeAfter(Ms(250));
   upgrade->OnStart("secret", image);
-  RunTo(Ms(900));
-  ASSERT_EQ(transport.sent.size(), 1u) << "the write request goes out at the first look after the acknowledgement";
-  EXPECT_EQ(transport.sent[0].at, Ms(800));  // trigger at 500, acknowledged at 750, looked at every 100 ms
+  RunTo(Ms(2490));
+  EXPECT_TRUE(transport.sent.empty()) << "the switch is given the full 2 s before the write request";
+  RunTo(Ms(2600));
+  ASSERT_EQ(transport.sent.size(), 1u);
+  EXPECT_EQ(transport.sent[0].at, Ms(2500));  // trigger at 500, acknowledged at 750, looked at after 2 s
   EXPECT_EQ(test::Opcode(transport.sent[0]), TFTP_WRQ);
   EXPECT_EQ(view.states, (std::vector<std::string>{"Wait...."}));
   EXPECT_EQ(OperationContext::Instance().UpgradeAcknowledged(), 0);
@@ -284,7 +294,7 @@ TEST_F(FirmwareUpgradeTest, TheErrorNoticeFollowsTheTargetEntrysFieldMask) {
   Open(true, target);
   AcknowledgeAfter(Ms(10));
   upgrade->OnStart("secret", image);
-  RunTo(Ms(1000));
+  RunTo(Ms(3000));
   transport.incoming.emplace_back(test::TftpError(3, "Image rejected"), kSwitchReplyPort);
   upgrade->OnTftpReceive();
   EXPECT_EQ(messages.shown,

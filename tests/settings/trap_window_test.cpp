@@ -63,7 +63,7 @@ TEST_F(TrapWindowTest, ListsEveryStoredTrapOldestFirstUnderItsColumns) {
   for (int row = 0; row < 3; ++row) EXPECT_EQ(list.ItemData(row), static_cast<std::uint64_t>(row));
 }
 
-TEST_F(TrapWindowTest, AnEmptyStoreGivesAnEmptyListAndATrapWithoutTextEndsTheList) {
+TEST_F(TrapWindowTest, AnEmptyStoreGivesAnEmptyListAndATrapWithoutTextHidesNoLaterTrap) {
   window.OnInitDialog();
   EXPECT_EQ(list.RowCount(), 0);
 
@@ -74,7 +74,8 @@ TEST_F(TrapWindowTest, AnEmptyStoreGivesAnEmptyListAndATrapWithoutTextEndsTheLis
   MemoryListControl other;
   TrapWindow gap_window(with_gap, other);
   gap_window.OnInitDialog();
-  EXPECT_EQ(Column(other, 3), std::vector<std::string>{"first"});
+  EXPECT_EQ(Column(other, 3), (std::vector<std::string>{"first", "", "third"}));
+  EXPECT_EQ(Column(other, 1), (std::vector<std::string>{"t1", "t2", "t3"}));
 }
 
 TEST_F(TrapWindowTest, AClickMarksTheTrapOfTheFirstSelectedRowReadAndKeepsTheRowSelected) {

@@ -2,6 +2,7 @@
 // How the dialogs' colours look to a test: a white dialog background, black-on-white controls,
 // and controls left with the colours they inherit.
 
+#include <QApplication>
 #include <QColor>
 #include <QPalette>
 #include <QWidget>
@@ -21,5 +22,17 @@ inline bool HasWhiteBackground(const QWidget& dialog) {
 
 // No colours of its own: the widget draws with what it inherits.
 inline bool KeepsDefaultColours(const QWidget& w) { return !w.testAttribute(Qt::WA_SetPalette); }
+
+// Draws with the platform's colours, whatever its parent set.
+inline bool ShowsPlatformColours(const QWidget& w) {
+  const QPalette platform = QApplication::palette(&w);
+  const QPalette& p = w.palette();
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    for (auto role : {QPalette::Window, QPalette::WindowText, QPalette::Base, QPalette::Text}) {
+      if (p.color(group, role) != platform.color(group, role)) return false;
+    }
+  }
+  return true;
+}
 
 }  // namespace sd::test
