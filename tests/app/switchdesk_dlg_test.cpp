@@ -28,6 +28,9 @@ using test::Switch;
 
 const ShownMessage kMaximumReached{"Maximum of 256 devices reached.", "Error", MessageIcon::Error};
 const ShownMessage kDuplicateOnTransfer{"Duplicate IP address.", "Add fail", MessageIcon::Error};
+const ShownMessage kNoAddressOnTransfer{
+    "The switch has no IP address (0.0.0.0).\nIt can be moved to the Monitor List once it has one.", "Add fail",
+    MessageIcon::Error};
 const ShownMessage kInvalidFile{"Invalid configuration file.", "Error", MessageIcon::Error};
 const ShownMessage kDuplicateIpOnLoad{"Duplicate IP address in Monitor List.", "Warning",
                                       MessageIcon::Warning};
@@ -219,6 +222,55 @@ TEST_F(SwitchdeskDlgTest, TransferCommandsActOnTheSelection) {
   discovery_list.SetSelected(0, true);
   dlg.OnDiscoveryDoubleClick();
   EXPECT_EQ(MonitorIps().back(), "10.0.0.2");
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+// A switch on DHCP without a lease answers from 0.0.0.0: it may be discovered, never monitored,
+// and two of them are two refusals of their own, not a shared address.
+TEST_F(SwitchdeskDlgTest, ASwitchWithoutAnAddressIsRefusedAndTheOthersMove) {
+  Discover(Switch("00000000000a", "10.0.0.1"));
+  Discover(Switch("00000000000b", "0.0.0.0"));
+  Discover(Switch("00000000000c", "0.0.0.0"));
+  Discover(Switch("00000000000d", "10.0.0.4"));
+  dlg.TransferToMonitorList({0, 1, 2, 3});
+  EXPECT_EQ(MonitorIps(), (std::vector<std::string>{"10.0.0.1", "10.0.0.4"}));
+  EXPECT_EQ(DiscoveryMacs(), (std::vector<std::string>{"00000000000b", "00000000000c"}));
+  EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{kNoAddressOnTransfer, kNoAddressOnTransfer}));
+}
+
+// A monitored switch that lost its lease follows its replies to 0.0.0.0. Its entry stays in use:
+// the poll thread's pass goes on past it to the switches listed after it, and deleting rows,
+// saving and loading keep rows and entries in step (checked after every test).
+TEST_F(SwitchdeskDlgTest, AMonitoredSwitchWithoutAnAddressNeitherEndsThePollPassNorSplitsRowsFromEntries) {
+  for (int i = 1; i <= 4; ++i) {
+    Monitor(Switch("00000000000" + std::to_string(i), ("10.0.0." + std::to_string(i)).c_str()));
+  }
+  // As the dispatcher files a reply found by MAC from a new address.
+  dlg.UpdateMonitorEntry(1, [](DeviceRecord& e) {
+    SetIp(e, 0);
+    e.row_state = kRowShown;
+  });
+  ASSERT_EQ(MonitorIps(), (std::vector<std::string>{"10.0.0.1", "0.0.0.0", "10.0.0.3", "10.0.0.4"}));
+  std::vector<std::uint32_t> polled;
+  for (int i = 0; auto ip = dlg.NotePollSentAndGetIp(i); ++i) polled.push_back(*ip);
+  EXPECT_EQ(polled, (std::vector<std::uint32_t>{Ip("10.0.0.1"), 0, Ip("10.0.0.3"), Ip("10.0.0.4")}));
+  EXPECT_EQ(dlg.MonitorTable().Entry(1).answered, 0u) << "its silence is counted like any other's";
+
+  dlg.RemoveMonitorRows({0, 2});
+  EXPECT_EQ(MonitorIps(), (std::vector<std::string>{"0.0.0.0", "10.0.0.4"}));
+  EXPECT_EQ(MonitorEntryIps(), MonitorIps());
+  ExpectConsistent();
+
+  // Saved as it is; a record without an address is not loaded again.
+  dlg.OnMonitorSave();
+  MemoryListControl d2, m2;
+  CSwitchdeskDlg next{d2, m2, messages, files, remote_ip};
+  next.CreateListColumns();
+  next.ClearDeviceTables();
+  next.LoadMonitorFileAtStartup();
+  EXPECT_EQ(m2.ColumnTexts(kMonitorColumnIp), std::vector<std::string>{"10.0.0.4"});
+  EXPECT_EQ(next.MonitorTable().Count(), 1);
+  EXPECT_EQ(GetText(next.MonitorTable().Entry(1).ip_text), "");
   EXPECT_TRUE(messages.shown.empty());
 }
 

@@ -73,7 +73,12 @@ TEST_F(TrapIntakeTest, TrapFromAMonitoredSwitchIsLoggedStoredAndCountsAsLife) {
 
 TEST_F(TrapIntakeTest, TrapsFromElsewhereLeaveNoTrace) {
   AddDiscovered(test::Switch("020000000010", "192.168.0.10"));
+  // A monitored switch that lost its lease is listed at 0.0.0.0, which names no one switch.
+  DeviceRecord unleased = test::Switch("020000000011", "192.168.0.11");
+  SetIp(unleased, 0);
+  AddMonitored(unleased);
   Trap(Payload("192.168.0.10", "from the Discovery List"));
+  Trap(Payload("0.0.0.0", "from no address"));
   Trap({192, 168});  // shorter than an address: reads as 0.0.0.0
   EXPECT_EQ(store.trap_count(), 0);
   EXPECT_TRUE(indicator.states.empty());
@@ -85,6 +90,17 @@ TEST_F(TrapIntakeTest, AddressWithoutTextIsLoggedEmpty) {
   Trap({192, 168, 0, 10});
   EXPECT_EQ(Log(), "06/01/2007 14:03:09 192.168.0.10 Trap :\r\n");
   EXPECT_STREQ(store.Slot(0).event_text, "");
+}
+
+// A trap text cannot write a line of its own into the log: every control character, the line
+// breaks among them, becomes a blank, in the log line and in the stored trap alike.
+TEST_F(TrapIntakeTest, ControlCharactersInTheTextBecomeBlanks) {
+  AddMonitored(test::Switch("020000000010", "192.168.0.10"));
+  const std::string forged = "link down\r\n06/01/2007 14:03:09 192.168.0.12 Not alive \r\n";
+  Trap(Payload("192.168.0.10", forged));
+  const std::string text = "link down  06/01/2007 14:03:09 192.168.0.12 Not alive   ";
+  EXPECT_EQ(Log(), "06/01/2007 14:03:09 192.168.0.10 Trap :" + text + "\r\n");
+  EXPECT_EQ(std::string(store.Slot(0).event_text), text);
 }
 
 }  // namespace

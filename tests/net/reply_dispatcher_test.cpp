@@ -141,6 +141,32 @@ TEST_F(ReplyDispatcherTest, MonitoredDeviceByAddressAndByMac) {
   EXPECT_EQ(monitor_list.Image(0), 1);
 }
 
+// Every switch without a lease answers from 0.0.0.0: that address names none of them. A
+// monitored switch that lost its lease follows by its MAC; another unleased switch is not taken
+// for it, and a trap "from" 0.0.0.0 leaves no trace.
+TEST_F(ReplyDispatcherTest, TheAddressZeroNeverFindsAMonitoredSwitch) {
+  AddMonitored(Switch(kSwitchMac, "198.18.0.10"));
+  AgentDatagram unleased;
+  unleased.Text(TLV_SYSTEM_NAME, "edge").Address(TLV_IP_ADDRESS, "0.0.0.0").Dhcp(1);
+  Receive(unleased, 0);
+  ASSERT_EQ(dlg.MonitorTable().Count(), 1);
+  EXPECT_EQ(GetText(dlg.MonitorTable().Entry(0).ip_text), "0.0.0.0");
+
+  AgentDatagram other = unleased;
+  other.mac[5] = 0x99;
+  Receive(other, 0);
+  EXPECT_EQ(GetText(dlg.MonitorTable().Entry(0).mac_text), kSwitchMac);
+  ASSERT_EQ(dlg.DiscoveryTable().Count(), 1);
+  EXPECT_EQ(GetText(dlg.DiscoveryTable().Entry(0).mac_text), "020000000099");
+
+  AgentDatagram header_only = other;
+  header_only.command = CMD_UNCONFIGURABLE_REPLY;
+  Receive(header_only, 0);
+  EXPECT_EQ(GetText(dlg.MonitorTable().Entry(0).mac_text), kSwitchMac);
+  EXPECT_EQ(dlg.DiscoveryTable().Entry(0).firmware_state, FIRMWARE_STATE_UNCONFIGURABLE);
+  EXPECT_TRUE(messages.shown.empty());
+}
+
 TEST_F(ReplyDispatcherTest, FullDiscoveryListRefusesANewDevice) {
   for (int i = 0; i < 256; ++i) {
     char mac[13];

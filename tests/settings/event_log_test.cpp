@@ -141,6 +141,33 @@ TEST_F(EventLogTest, ClearLeavesAnEmptyFileThatLaterAppendsStartAgain) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
+// On a limit of 100 bytes instead of 16 MiB: a line that would take syslog.log past it moves the
+// whole file to syslog.log.1, which replaces the generation before, and starts a new file. No
+// line is split or lost between the two, and "Clear log" empties both.
+TEST_F(EventLogTest, ALogThatWouldPassTheLimitIsKeptAsTheOneOlderGeneration) {
+  struct Limit {
+    Limit() { SetEventLogRotationLimit(100); }
+    ~Limit() { SetEventLogRotationLimit(0); }
+  } limit;
+  const auto old_log = [&] {
+    const auto bytes = dir.Read("syslog.log.1");
+    return std::string(bytes.begin(), bytes.end());
+  };
+  std::vector<std::string> lines;
+  for (int i = 0; i < 7; ++i) lines.push_back("06/01/2007 14:03:0" + std::to_string(i) + " 10.0.0.5 Not alive \r\n");
+  ASSERT_EQ(lines[0].size(), 41u);  // two lines fit in 100 bytes, a third does not
+  for (const std::string& line : lines) ASSERT_EQ(AppendToEventLog(line, messages), 0);
+  EXPECT_EQ(Contents(), lines[6]);
+  EXPECT_EQ(old_log(), lines[4] + lines[5]) << "one older generation only";
+  EXPECT_EQ(OldEventLogPath(), dir.File("syslog.log.1"));
+
+  ClearEventLog();
+  EXPECT_EQ(Contents(), "");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("syslog.log.1")));
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(kEventLogRotationBytes, 16u * 1024 * 1024);
+}
+
 TEST_F(EventLogTest, ClearInAFolderThatCannotHoldTheFileChangesNothingAndSaysNothing) {
   ::setenv("SWITCHDESK_CONFIG_DIR", (dir.Path() + "/missing-folder").c_str(), 1);
   ClearEventLog();

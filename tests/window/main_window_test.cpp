@@ -131,7 +131,8 @@ TEST_F(MainWindowTest, ColumnsAndGroupIntervalItemFollowTheSetting) {
   const std::vector<std::string> monitor{"S", "IP Address", "MAC Address", "Protocol Version",
                                          "Product Name", "System Name", "DHCP", "Location",
                                          "Trap IP", "Subnet Mask", "Gateway"};
-  for (int features : {0, 1}) {
+  // The columns need the setting 1; only 0 removes the menu item (any other digit keeps it).
+  for (int features : {0, 1, 2}) {
     SCOPED_TRACE(features);
     ResetSettings();
     WindowUnderTest other;
@@ -139,15 +140,15 @@ TEST_F(MainWindowTest, ColumnsAndGroupIntervalItemFollowTheSetting) {
     dir.Write("define.ecf", MakeSealedSettings(PlainSettings(features)));
     fresh.Initialise(Networking::Off);
     EXPECT_TRUE(other.messages.shown.empty());
-    auto with = [features](std::vector<std::string> v) {
-      if (features) v.push_back("Group Interval");
+    auto with = [](bool group_interval, std::vector<std::string> v) {
+      if (group_interval) v.push_back("Group Interval");
       return v;
     };
-    EXPECT_EQ(Texts(ColumnHeaders(*fresh.DiscoveryList())), with(discovery));
-    EXPECT_EQ(Texts(ColumnHeaders(*fresh.MonitorList())), with(monitor));
+    EXPECT_EQ(Texts(ColumnHeaders(*fresh.DiscoveryList())), with(features == 1, discovery));
+    EXPECT_EQ(Texts(ColumnHeaders(*fresh.MonitorList())), with(features == 1, monitor));
     EXPECT_EQ(ActionTexts(TopMenu(fresh, "Option")),
-              with(std::vector<std::string>{"Refresh time"}));
-    EXPECT_EQ(fresh.ActionOf(Command::GroupInterval) != nullptr, features == 1);
+              with(features != 0, std::vector<std::string>{"Refresh time"}));
+    EXPECT_EQ(fresh.ActionOf(Command::GroupInterval) != nullptr, features != 0);
   }
   EXPECT_TRUE(messages.shown.empty());
 }
