@@ -47,6 +47,26 @@ TEST(StartupTest, RejectedSettingsLeadToTheClosingMessage) {
                                                           "Please check your network connection.\nUtility will close."}));
 }
 
+// A unicast socket that could not be opened was reported at start-up ("Create socket error.");
+// the polls and resends that cannot go out without it report nothing more, not one box per
+// Monitor List entry at every pass.
+TEST(StartupTest, WithoutAUnicastSocketPollsAndResendsAddNoBoxes) {
+  test::MainDialogFixture f;
+  for (const char* ip : {"198.18.0.10", "198.18.0.11", "198.18.0.12"}) f.AddMonitored(test::Switch("", ip));
+  EventLoop loop;
+  TrapStore traps;
+  NoIndicator indicator;
+  NetworkEngine engine(f.dlg.Lists(), f.messages, indicator, loop, traps);
+  ASSERT_EQ(engine.Sockets().Unicast(), nullptr);
+  engine.StartPollThread();
+  ASSERT_TRUE(loop.RunUntil([&] { return f.dlg.MonitorTable().Entry(2).answered == 0; }, std::chrono::seconds(5)));
+  f.dlg.UpdateMonitorEntry(0, [](DeviceRecord& e) { e.missed_polls = 1; });
+  engine.OnLivenessTimer();
+  loop.RunFor(std::chrono::milliseconds(200));
+  EXPECT_TRUE(f.messages.shown.empty()) << f.messages.shown.front().text;
+  engine.CloseSocketSet();
+}
+
 // The lists' half of the start-up, as the terminal program's list commands use it: the settings
 // decide the "Group Interval" column, monitor.cfg fills the Monitor List, and a missing
 // define.ecf is reported with the window's two messages while the lists still load.

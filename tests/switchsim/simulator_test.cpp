@@ -226,6 +226,20 @@ TEST_F(SimulatorTest, ASilencedSwitchAnswersNothingUntilResumed) {
   sim.Control("resume all");
   EXPECT_EQ(sim.HandleDatagram(Request(CMD_DISCOVER), kRequester, kGroup).size(), 5u);
   EXPECT_EQ(sim.Control("silence 198.18.0.99").lines.back(), "error unknown switch");
+  // Every poll a switch received is counted, answered or not.
+  EXPECT_EQ(sim.Control("polls").lines, (std::vector<std::string>{"polls 198.18.0.11 2", "ok"}));
+}
+
+// A switch without a lease answers from 0.0.0.0 (the program sends such answers to the
+// broadcast address as raw frames).
+TEST_F(SimulatorTest, ASwitchWithoutALeaseAnswersFromNoAddress) {
+  ASSERT_EQ(sim.Control("add ip=0.0.0.0,mac=00:1a:2b:3c:4d:99,dhcp=on").lines.back(), "ok");
+  const auto replies = sim.HandleDatagram(Request(CMD_DISCOVER), kRequester, kLimitedBroadcast);
+  ASSERT_EQ(replies.size(), 6u);
+  EXPECT_EQ(replies.back().source, 0u);
+  EXPECT_EQ(Decoded(replies.back()).ip, 0u);
+  EXPECT_EQ(sim.Control("set 0.0.0.0 ip=198.18.0.16").lines.back(), "ok");
+  EXPECT_EQ(sim.HandleDatagram(Request(CMD_DISCOVER), kRequester, kLimitedBroadcast).back().source, Ip("198.18.0.16"));
 }
 
 TEST_F(SimulatorTest, ASetAppliesTheSettingsAndEchoesTheSequence) {

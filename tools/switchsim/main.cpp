@@ -1,6 +1,10 @@
 // switchsim: plays any number of switches of the management protocol on one UDP port, for the
 // lab and the end-to-end tests. Control lines come on standard input (and, with --control, on a
 // UNIX socket); every command is answered by "ok" or "error ...", after any data lines.
+#include <arpa/inet.h>
+#include <linux/if_packet.h>
+#include <net/ethernet.h>
+#include <net/if.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -33,7 +37,9 @@ constexpr const char* kUsage =
     "                      lease=A|none,refresh=ok|fail,reboot=MS,\n"
     "                      comeback=normal|unconfigurable|never,tftperror=BLOCK|none,\n"
     "                      tftperrortext=T,image=PATH]\n"
-    "                      lease: the address DHCP hands out; refresh=fail: DHCP refreshes fail\n"
+    "                      lease: the address DHCP hands out; refresh=fail: DHCP refreshes fail;\n"
+    "                      ip=0.0.0.0: a switch without a lease, which answers from 0.0.0.0 to\n"
+    "                      255.255.255.255 (sent as a raw frame: needs CAP_NET_RAW)\n"
     "  --switches FILE     one DEF per line ('#' starts a comment)\n"
     "  --agent-port N      port to answer on (default: base port + 2 from define.ecf)\n"
     "  --manager-id HEX    manager id stamped on traps (default: from define.ecf)\n"
@@ -51,7 +57,8 @@ constexpr const char* kUsage =
     "                      send control lines to a running simulator's control socket and print\n"
     "                      its answers; exit status 1 when one was an error\n"
     "Control: ping | list | add DEF | set IP DEF | silence IP|all | resume IP|all |\n"
-    "         trap IP TEXT | traps N IP TEXT | raw IP HEX | image IP | igmp | quit\n"
+    "         trap IP TEXT | traps N IP TEXT | raw IP HEX | image IP | igmp | polls | quit\n"
+    "         polls lists the polls each switch received\n"
     "         traps sends N traps back to back; a %n in its TEXT becomes each trap's number 1..N\n";
 
 class StderrMessages : public sd::IMessages {
@@ -218,9 +225,71 @@ bool OpenTftpSockets(const Options& o, TftpSockets& t) {
   return true;
 }
 
+// A switch on DHCP without a lease has no address to answer from: it answers from 0.0.0.0 to
+// the limited broadcast address, the one destination a receiver takes such a datagram for. The
+// system fills in a zero source address of every IP socket, so the frame is built here and sent
+// on the first interface that is up and not the loopback (the switch side of the lab's link).
+class NoAddressSender {
+ public:
+  explicit NoAddressSender(std::uint16_t source_port) : source_port_(source_port) {}
+  ~NoAddressSender() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  NoAddressSender(const NoAddressSender&) = delete;
+  NoAddressSender& operator=(const NoAddressSender&) = delete;
+
+  bool Send(std::span<const std::uint8_t> payload, std::uint16_t to_port) {
+    if (fd_ < 0 && !Open()) return false;
+    std::vector<std::uint8_t> packet(28 + payload.size());
+    const auto put16 = [&](std::size_t at, std::uint32_t v) {
+      packet[at] = static_cast<std::uint8_t>(v >> 8);
+      packet[at + 1] = static_cast<std::uint8_t>(v);
+    };
+    packet[0] = 0x45;  // IPv4, a 20-byte header
+    put16(2, static_cast<std::uint32_t>(packet.size()));
+    packet[8] = 64;  // time to live
+    packet[9] = IPPROTO_UDP;
+    for (std::size_t i = 16; i < 20; ++i) packet[i] = 0xFF;  // to 255.255.255.255, from 0.0.0.0
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < 20; i += 2) sum += static_cast<std::uint32_t>(packet[i] << 8 | packet[i + 1]);
+    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+    put16(10, ~sum & 0xFFFF);
+    put16(20, source_port_);
+    put16(22, to_port);
+    put16(24, static_cast<std::uint32_t>(8 + payload.size()));  // no UDP checksum (0)
+    std::copy(payload.begin(), payload.end(), packet.begin() + 28);
+    sockaddr_ll to{};
+    to.sll_family = AF_PACKET;
+    to.sll_protocol = htons(ETH_P_IP);
+    to.sll_ifindex = ifindex_;
+    to.sll_halen = 6;
+    std::memset(to.sll_addr, 0xFF, 6);
+    return ::sendto(fd_, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) ==
+           static_cast<ssize_t>(packet.size());
+  }
+
+ private:
+  bool Open() {
+    if (struct if_nameindex* names = ::if_nameindex()) {
+      for (struct if_nameindex* n = names; n->if_index != 0 && ifindex_ == 0; ++n) {
+        if (std::strcmp(n->if_name, "lo") != 0) ifindex_ = static_cast<int>(n->if_index);
+      }
+      ::if_freenameindex(names);
+    }
+    if (ifindex_ == 0) return false;
+    fd_ = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_IP));
+    return fd_ >= 0;
+  }
+
+  std::uint16_t source_port_;
+  int fd_ = -1;
+  int ifindex_ = 0;
+};
+
 class Program {
  public:
-  Program(Simulator& sim, sd::UdpSocket& udp, TftpSockets& tftp) : sim_(sim), udp_(udp), tftp_(tftp) {}
+  Program(Simulator& sim, sd::UdpSocket& udp, TftpSockets& tftp, std::uint16_t agent_port)
+      : sim_(sim), udp_(udp), tftp_(tftp), no_address_(agent_port) {}
 
   void Send(const std::vector<sd::sim::Outgoing>& sends) { SendThrough(udp_, sends); }
 
@@ -233,6 +302,12 @@ class Program {
 
   void SendThrough(sd::UdpSocket& socket, const std::vector<sd::sim::Outgoing>& sends) {
     for (const auto& o : sends) {
+      if (o.source == 0 && &socket == &udp_) {
+        if (!no_address_.Send(o.bytes, o.to.port)) {
+          std::fprintf(stderr, "switchsim: send from 0.0.0.0 to port %u failed: %s\n", o.to.port, std::strerror(errno));
+        }
+        continue;
+      }
       if (!socket.SendFrom(o.bytes, o.to, o.source)) {
         std::fprintf(stderr, "switchsim: send from %s to %s:%u failed: %s\n", sd::Ipv4ToText(o.source).c_str(),
                      sd::Ipv4ToText(o.to.address).c_str(), o.to.port, std::strerror(errno));
@@ -274,6 +349,7 @@ class Program {
   Simulator& sim_;
   sd::UdpSocket& udp_;
   TftpSockets& tftp_;
+  NoAddressSender no_address_;
   std::array<std::uint8_t, sd::kMaxDatagram> buffer_{};
 };
 
@@ -388,7 +464,7 @@ int main(int argc, char** argv) {
   TftpSockets tftp;
   if (!OpenTftpSockets(*options, tftp)) return 1;
 
-  Program program(sim, *udp, tftp);
+  Program program(sim, *udp, tftp, *options->agent_port);
   std::vector<ControlPeer> peers;
   peers.push_back({STDIN_FILENO, STDOUT_FILENO, {}});
   WriteAll(STDOUT_FILENO, "ready agent_port=" + std::to_string(*options->agent_port) +

@@ -338,7 +338,9 @@ std::optional<SimSwitch> ParseNewSwitch(std::string_view definition, std::string
   base.system_name.clear();
   auto s = ParseSwitchDefinition(definition, base, error);
   if (!s) return s;
-  if (s->ip == 0 || s->mac == std::array<std::uint8_t, 6>{}) {
+  // ip=0.0.0.0 is a switch without a lease; a definition without ip= has no address at all.
+  const bool has_ip = definition.rfind("ip=", 0) == 0 || definition.find(",ip=") != std::string_view::npos;
+  if (!has_ip || s->mac == std::array<std::uint8_t, 6>{}) {
     if (error) *error = "a switch needs ip and mac";
     return std::nullopt;
   }
@@ -453,8 +455,9 @@ SimSwitch* Simulator::FindByIp(std::uint32_t ip) {
 }
 
 std::optional<Outgoing> Simulator::Answer(SimSwitch& s, const RequestView& r, Endpoint source) {
-  if (s.silent || Rebooting(s.ip)) return std::nullopt;
   const bool mine = r.destination == s.ip;
+  if (r.header.command == CMD_POLL && mine) ++polls_[s.ip];
+  if (s.silent || Rebooting(s.ip)) return std::nullopt;
   const std::uint32_t from = s.ip;  // a reply leaves from the address the request reached
   auto reply = [&](std::uint16_t command, std::uint16_t result, std::uint16_t sequence, bool header_only) {
     return Outgoing{from, source, BuildReply(s, command, result, r.header.manager_id, sequence, header_only)};
@@ -717,6 +720,10 @@ ControlOutcome Simulator::Control(std::string_view line) {
     out.lines.push_back("image " + Ipv4ToText(*ip) + " size=" + std::to_string(image->bytes.size()) +
                         " fnv1a64=" + hash + " complete=" + (image->complete ? "1" : "0") +
                         " rebooting=" + (Rebooting(*ip) ? "1" : "0") + " file=" + image->file_name);
+    return done();
+  }
+  if (command == "polls") {
+    for (const auto& [ip, count] : polls_) out.lines.push_back("polls " + Ipv4ToText(ip) + " " + std::to_string(count));
     return done();
   }
   if (command == "igmp") {

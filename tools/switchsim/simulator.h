@@ -162,6 +162,8 @@ class Simulator {
   // checksum are counted per group, as a snooping switch would learn members.
   void NoteIgmpPacket(std::span<const std::uint8_t> ip_packet);
   const std::map<std::uint32_t, int>& IgmpReports() const { return igmp_reports_; }
+  // The polls each switch received (silent or not), by its address.
+  const std::map<std::uint32_t, int>& Polls() const { return polls_; }
 
  private:
   std::optional<Outgoing> Answer(SimSwitch& s, const struct RequestView& request, Endpoint source);
@@ -180,6 +182,7 @@ class Simulator {
   SimulatorOptions options_;
   std::vector<SimSwitch> switches_;
   std::map<std::uint32_t, int> igmp_reports_;
+  std::map<std::uint32_t, int> polls_;
   std::function<Clock::time_point()> clock_ = [] { return Clock::now(); };
   std::map<std::uint32_t, bool> upgrade_armed_;  // by switch address: the trigger was accepted
   std::map<std::uint32_t, TftpSession> tftp_sessions_;
