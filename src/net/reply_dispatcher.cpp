@@ -121,11 +121,20 @@ bool ReplyDispatcher::FileReply(DeviceRecord& reply, bool merge, std::string_vie
   }
   if (const auto m = lists_.MonitorTable().FindByMac(mac_text); m.found) {
     // The device answers from a new address: its entry follows it and keeps a not-alive mark
-    // until the row is drawn from a reply found by address.
+    // until the row is drawn from a reply found by address. A reply from 0.0.0.0 (a switch
+    // that lost its lease, or a host forging one) keeps the entry's address: the address is the
+    // Monitor List's key, and two entries at 0.0.0.0 would share one row.
     reply.row_state = 1;
     lists_.UpdateMonitorEntry(m.index, [&](DeviceRecord& e) {
       const bool not_alive = e.status_image == 1;
+      const auto kept_ip = e.ip;
+      char kept_ip_text[sizeof e.ip_text];
+      std::memcpy(kept_ip_text, e.ip_text, sizeof kept_ip_text);
       if (merge) MergeReplyIntoRecord(e, reply); else e = reply;
+      if (reply.ip == 0) {
+        e.ip = kept_ip;
+        std::memcpy(e.ip_text, kept_ip_text, sizeof kept_ip_text);
+      }
       e.status_image = not_alive ? 1 : -1;
     });
     return true;

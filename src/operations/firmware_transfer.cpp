@@ -377,11 +377,8 @@ void FirmwareTransfer::LogFirmwareEvent(std::string_view text) {
 
 void FirmwareTransfer::OnCancel() {
   // The last block was acknowledged: the image is delivered and the switch reboots whatever the
-  // user presses now, so the pause ends early and the reboot watch still gives its verdict.
-  if (state_ == TransferState::kCompleted) {
-    FinishTransfer();
-    return;
-  }
+  // user presses now, so the pause runs out as usual and the reboot watch still gives its verdict.
+  if (state_ == TransferState::kCompleted) return;
   StopTimers();
   state_ = TransferState::kClosed;
   CloseSocket();

@@ -166,6 +166,10 @@ void CFirmware_Upgrade::AfterTriggerWait(bool acknowledged) {
 
 void CFirmware_Upgrade::OnCancel() {
   if (CurrentPhase() == Phase::kEnded) return;
+  if (ImageDelivered()) {
+    ForgetPassword();
+    return;  // the pause after the last block ends by itself and starts the reboot watch
+  }
   phase_ = Phase::kEnded;
   wiring_.timers.StopTimer(kMembershipTimer);
   wiring_.timers.StopTimer(kTriggerWaitTimer);

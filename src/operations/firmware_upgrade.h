@@ -72,6 +72,8 @@ class CFirmware_Upgrade {
   };
 
   explicit CFirmware_Upgrade(FirmwareUpgradeWiring wiring, FirmwareUpgradeSettings settings = {});
+  // A dialog closed while the membership is renewed still leaves no password behind.
+  ~CFirmware_Upgrade() { ForgetPassword(); }
   CFirmware_Upgrade(const CFirmware_Upgrade&) = delete;
   CFirmware_Upgrade& operator=(const CFirmware_Upgrade&) = delete;
 
@@ -88,6 +90,9 @@ class CFirmware_Upgrade {
   void OnTftpReceive() { transfer_.OnTftpReceive(); }
   // "Cancel" and the close box, at any time: the switch is not told.
   void OnCancel();
+  // The last block was acknowledged and the short pause before the reboot watch is running:
+  // Cancel no longer stops anything.
+  bool ImageDelivered() const { return transfer_.State() == TransferState::kCompleted; }
 
   Phase CurrentPhase() const;
   // True from "Start" until the transfer has ended or failed.

@@ -237,8 +237,9 @@ void FirmwareUpgradeDialog::EndDialog(DialogEnd how) {
 
 void FirmwareUpgradeDialog::reject() {
   logic_->OnCancel();
-  // The logic ends the dialog itself unless it had already ended.
-  if (!ended_) EndDialog(DialogEnd::kCancelled);
+  // The logic ends the dialog itself unless it had already ended; once the image is delivered
+  // the dialog closes with the pause that starts the reboot watch.
+  if (!ended_ && !logic_->ImageDelivered()) EndDialog(DialogEnd::kCancelled);
 }
 
 void FirmwareUpgradeDialog::keyPressEvent(QKeyEvent* event) {

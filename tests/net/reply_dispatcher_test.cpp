@@ -142,15 +142,28 @@ TEST_F(ReplyDispatcherTest, MonitoredDeviceByAddressAndByMac) {
 }
 
 // Every switch without a lease answers from 0.0.0.0: that address names none of them. A
-// monitored switch that lost its lease follows by its MAC; another unleased switch is not taken
-// for it, and a trap "from" 0.0.0.0 leaves no trace.
+// monitored switch that lost its lease is found by its MAC and keeps its address, the Monitor
+// List's key, so two such switches keep a row each; another unleased switch is not taken for
+// it, and a trap "from" 0.0.0.0 leaves no trace.
 TEST_F(ReplyDispatcherTest, TheAddressZeroNeverFindsAMonitoredSwitch) {
   AddMonitored(Switch(kSwitchMac, "198.18.0.10"));
+  AddMonitored(Switch("020000000011", "198.18.0.11"));
   AgentDatagram unleased;
   unleased.Text(TLV_SYSTEM_NAME, "edge").Address(TLV_IP_ADDRESS, "0.0.0.0").Dhcp(1);
   Receive(unleased, 0);
-  ASSERT_EQ(dlg.MonitorTable().Count(), 1);
-  EXPECT_EQ(GetText(dlg.MonitorTable().Entry(0).ip_text), "0.0.0.0");
+  AgentDatagram second;
+  second.Text(TLV_SYSTEM_NAME, "core").Address(TLV_IP_ADDRESS, "0.0.0.0").Dhcp(1);
+  second.mac[5] = 0x11;
+  Receive(second, 0);
+  ASSERT_EQ(dlg.MonitorTable().Count(), 2);
+  EXPECT_EQ(GetText(dlg.MonitorTable().Entry(0).ip_text), "198.18.0.10");
+  EXPECT_EQ(GetText(dlg.MonitorTable().Entry(1).ip_text), "198.18.0.11");
+  EXPECT_EQ(dlg.MonitorTable().Entry(1).ip, 0xC612000Bu);
+  EXPECT_EQ(monitor_list.Text(0, 1), "198.18.0.10");
+  EXPECT_EQ(monitor_list.Text(1, 1), "198.18.0.11");
+  EXPECT_EQ(monitor_list.Text(0, 5), "edge");
+  EXPECT_EQ(monitor_list.Text(1, 5), "core");
+  ASSERT_EQ(monitor_list.RowCount(), 2);
 
   AgentDatagram other = unleased;
   other.mac[5] = 0x99;

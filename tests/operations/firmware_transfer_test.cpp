@@ -469,13 +469,16 @@ TEST_F(FirmwareTransferTest, CancelClosesEverythingAndTheSwitchIsNotTold) {
 }
 
 // The image is delivered once its last block is acknowledged: Cancel in the pause that follows
-// ends the pause, and the reboot watch still runs.
+// changes nothing, and the reboot watch starts when the pause runs out, as without Cancel.
 TEST_F(FirmwareTransferTest, CancelDuringThePauseStillStartsTheRebootWatch) {
   UseImage(10);
   ASSERT_EQ(transfer.OpenTftpSocket(), 0);
   AckEachBlock();
   clock.Advance(Ms(2000));
   transfer.OnCancel();
+  EXPECT_EQ(view.reboot_watch_starts, 0);
+  EXPECT_EQ(transfer.State(), TransferState::kCompleted);
+  clock.Advance(Ms(3000));
   EXPECT_EQ(view.reboot_watch_starts, 1);
   EXPECT_EQ(view.ended, DialogEnd::kCompleted);
   clock.Advance(Ms(10000));

@@ -4,7 +4,9 @@
 #include <arpa/inet.h>
 #include <linux/if_packet.h>
 #include <net/ethernet.h>
+#include <ifaddrs.h>
 #include <net/if.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -269,13 +271,19 @@ class NoAddressSender {
   }
 
  private:
+  // Raw frames go out only on an up interface that carries a lab address (198.18.0.0/15), so
+  // a simulator started outside the lab's namespaces never broadcasts onto a real network.
   bool Open() {
-    if (struct if_nameindex* names = ::if_nameindex()) {
-      for (struct if_nameindex* n = names; n->if_index != 0 && ifindex_ == 0; ++n) {
-        if (std::strcmp(n->if_name, "lo") != 0) ifindex_ = static_cast<int>(n->if_index);
-      }
-      ::if_freenameindex(names);
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) return false;
+    for (const ifaddrs* a = list; a != nullptr && ifindex_ == 0; a = a->ifa_next) {
+      if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET) continue;
+      if ((a->ifa_flags & IFF_UP) == 0 || (a->ifa_flags & IFF_LOOPBACK) != 0) continue;
+      const auto address = ntohl(reinterpret_cast<const sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr);
+      if ((address & 0xFFFE0000u) != 0xC6120000u) continue;
+      ifindex_ = static_cast<int>(::if_nametoindex(a->ifa_name));
     }
+    ::freeifaddrs(list);
     if (ifindex_ == 0) return false;
     fd_ = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_IP));
     return fd_ >= 0;
