@@ -149,6 +149,10 @@ std::optional<Refusal> ConfigurationForm::FillRecord(const ConfigurationInput& i
   if (view_.dhcp_enable_checked) record.dhcp = DHCP_ON;
 
   SetText(record.product_name, view_.product_name);
+  // The fields hold kDialogTextLimit bytes: a longer text is refused rather than cut, which could
+  // split a character.
+  if (input.system_name.size() > kDialogTextLimit) return Refusal{kSystemNameLengthMessage};
+  if (input.location.size() > kDialogTextLimit) return Refusal{kLocationLengthMessage};
   SetText(record.system_name, input.system_name);
   SetText(record.location, input.location);
 

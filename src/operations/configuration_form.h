@@ -16,12 +16,15 @@
 
 namespace sd {
 
-// Longest system name, location and password the dialogs take, in characters.
+// Longest system name, location and password the dialogs take, in bytes of UTF-8 (what the
+// switch stores). Longer texts are refused, never cut.
 inline constexpr std::size_t kDialogTextLimit = 20;
 // Longest group interval text.
 inline constexpr std::size_t kGroupIntervalTextLimit = 4;
 
 inline constexpr std::string_view kPasswordLengthMessage = "Password must be 1-20 characters long.";
+inline constexpr std::string_view kSystemNameLengthMessage = "System name must be at most 20 bytes long.";
+inline constexpr std::string_view kLocationLengthMessage = "Location must be at most 20 bytes long.";
 inline constexpr std::string_view kInvalidIpMessage = "Invalid IP address.";
 inline constexpr std::string_view kDuplicateIpMessage = "Duplicate IP address.";
 inline constexpr std::string_view kDuplicateIpTitle = "Setting fail";
@@ -38,7 +41,7 @@ struct ConfigurationView {
   // Read-only texts.
   std::string product_name;
   std::string mac_text;
-  // Edits (at most kDialogTextLimit characters).
+  // Edits (at most kDialogTextLimit bytes).
   std::string system_name;
   std::string location;
   // Address controls; nothing: the control starts empty (the stored text is empty or not an

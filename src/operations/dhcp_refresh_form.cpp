@@ -1,5 +1,6 @@
 #include "operations/dhcp_refresh_form.h"
 
+#include "operations/configuration_form.h"
 #include "operations/secret.h"
 
 namespace sd {
@@ -18,6 +19,11 @@ DhcpRefreshForm::DhcpRefreshForm(const RequestContext& context, const TargetDevi
     : context_(context), target_(target), chosen_(context.lists, target) {}
 
 bool DhcpRefreshForm::OnApply(std::string password) {
+  if (password.size() > kDialogTextLimit) {
+    WipeString(password);
+    context_.messages.Error(kPasswordLengthMessage);
+    return false;
+  }
   context_.sender.RefreshMulticastMembership();
   const std::optional<TargetDevice> target = FindChosenTarget(context_, chosen_);
   if (!target) {

@@ -32,10 +32,11 @@ class DhcpRefreshForm {
 
   const TargetDevice& Target() const { return target_; }
 
-  // "Apply": renews the group membership and sends the request with the typed password (not
-  // checked; an empty one goes out too). The dialog closes (true), unless the switch is no
-  // longer listed: then nothing is sent and it stays open (false). The password is wiped before
-  // this returns.
+  // "Apply": renews the group membership and sends the request with the typed password (an
+  // empty one goes out too). The dialog closes (true), unless the switch is no longer listed or
+  // the password is longer than the kDialogTextLimit bytes the request holds (refused with
+  // "Password must be 1-20 characters long.", never cut): then nothing is sent and it stays
+  // open (false). The password is wiped before this returns.
   bool OnApply(std::string password);
 
  private:

@@ -17,6 +17,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   icon_->setObjectName(QStringLiteral("aboutIcon"));
   icon_->setPixmap(ImagePixmap(Image::About, ImageSize(Image::About)));
   icon_->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+  icon_->setAccessibleName(QStringLiteral("Switchdesk icon"));
+  icon_->setToolTip(icon_->accessibleName());
   program_version_ = new QLabel(QString::fromLatin1(kProgramVersionText), this);
   program_version_->setObjectName(QStringLiteral("programVersion"));
   protocol_version_ = new QLabel(QString::fromLatin1(kProtocolVersionText), this);

@@ -5,9 +5,11 @@
 #include <QVBoxLayout>
 #include <string_view>
 
+#include "window/accessible_names.h"
 #include "window/dialog_colours.h"
 #include "window/dialog_layout.h"
 #include "window/password_edit.h"
+#include "window/text_limits.h"
 #include "operations/secret.h"
 
 namespace sd::gui {
@@ -82,8 +84,9 @@ CConfiguration_Set::CConfiguration_Set(ConfigurationForm& form, QWidget* parent)
 
   product_name_->setReadOnly(true);
   mac_address_->setReadOnly(true);
-  system_name_->setMaxLength(static_cast<int>(kDialogTextLimit));
-  location_->setMaxLength(static_cast<int>(kDialogTextLimit));
+  // The switch stores each in 20 bytes of UTF-8.
+  LimitUtf8Bytes(*system_name_, static_cast<int>(kDialogTextLimit));
+  LimitUtf8Bytes(*location_, static_cast<int>(kDialogTextLimit));
   group_interval_->setMaxLength(static_cast<int>(kGroupIntervalTextLimit));
 
   // Neither button answers Enter: the dialog has no default button.
@@ -139,9 +142,14 @@ CConfiguration_Set::CConfiguration_Set(ConfigurationForm& form, QWidget* parent)
   AddDialogButtons(*layout, set_, cancel_);
 
   UseDialogBackground(*this);
-  for (int id : {1115, 1116, 1117, 1118, 1119, 1120, 1121, 1122, 1127, 1128, 1130, 1131, 1022, 1027, 1031}) {
+  // Label 1138 is drawn on the white background too, so it is black on white like the others.
+  for (int id : {1115, 1116, 1117, 1118, 1119, 1120, 1121, 1122, 1127, 1128, 1138, 1130, 1131, 1022, 1027, 1031}) {
     UseBlackOnWhite(*controls_.at(id));
   }
+
+  dhcp_enable_->setAccessibleName(QStringLiteral("DHCP Enable"));
+  dhcp_disable_->setAccessibleName(QStringLiteral("DHCP Disable"));
+  NameFieldsAfterTheirLabels(*this);
 
   ShowView();
 }
@@ -155,8 +163,8 @@ void CConfiguration_Set::ShowView() {
   const ConfigurationView& v = form_.View();
   product_name_->setText(DeviceText(v.product_name));
   mac_address_->setText(DeviceText(v.mac_text));
-  system_name_->setText(DeviceText(v.system_name));
-  location_->setText(DeviceText(v.location));
+  ShowText(*system_name_, DeviceText(v.system_name));
+  ShowText(*location_, DeviceText(v.location));
   ip_->SetAddress(v.ip);
   ShowAddress(*subnet_mask_, v.subnet_mask);
   ShowAddress(*gateway_, v.gateway);

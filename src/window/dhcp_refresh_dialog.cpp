@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "window/accessible_names.h"
 #include "window/dialog_layout.h"
 #include "window/password_edit.h"
 #include "operations/configuration_form.h"
@@ -36,6 +37,7 @@ CDHCP_Refresh::CDHCP_Refresh(DhcpRefreshForm& form, QWidget* parent) : QDialog(p
   layout->addLayout(entry);
   AddDialogButtons(*layout, apply_, cancel_);
   setMinimumWidth(300);
+  NameFieldsAfterTheirLabels(*this);
   password_->setFocus();
 }
 

@@ -2,27 +2,39 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <initializer_list>
 
 namespace sd::gui {
 
-void UseDialogBackground(QWidget& dialog) {
-  QPalette palette = dialog.palette();
-  palette.setColor(QPalette::Window, kDialogBackground);
-  dialog.setPalette(palette);
-  dialog.setAutoFillBackground(true);
-}
-
 namespace {
+
+// Black text (grey when disabled) for the given roles, in every colour group.
+void SetDialogText(QPalette& palette, std::initializer_list<QPalette::ColorRole> roles) {
+  for (auto role : roles) {
+    palette.setColor(role, kDialogText);
+    palette.setColor(QPalette::Disabled, role, kDisabledDialogText);
+  }
+}
 
 void UseBlackOn(QWidget& control, const QColor& background) {
   QPalette palette = control.palette();
-  for (auto role : {QPalette::Window, QPalette::Base}) palette.setColor(role, background);
-  for (auto role : {QPalette::WindowText, QPalette::Text}) palette.setColor(role, kDialogText);
+  for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) palette.setColor(role, background);
+  SetDialogText(palette, {QPalette::WindowText, QPalette::Text, QPalette::ButtonText});
   control.setPalette(palette);
   control.setAutoFillBackground(true);
 }
 
 }  // namespace
+
+void UseDialogBackground(QWidget& dialog) {
+  // Only the window's own roles: controls that paint a base or a button of their own keep the
+  // platform's pair of colours for it.
+  QPalette palette = dialog.palette();
+  palette.setColor(QPalette::Window, kDialogBackground);
+  SetDialogText(palette, {QPalette::WindowText});
+  dialog.setPalette(palette);
+  dialog.setAutoFillBackground(true);
+}
 
 void UseBlackOnWhite(QWidget& control) { UseBlackOn(control, kDialogBackground); }
 

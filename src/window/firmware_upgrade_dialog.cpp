@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 
+#include "window/accessible_names.h"
 #include "window/dialog_colours.h"
 #include "window/password_edit.h"
 #include "window/qt_messages.h"
@@ -64,6 +65,7 @@ FirmwareUpgradeDialog::FirmwareUpgradeDialog(FirmwareUpgradeDialogWiring wiring,
   path_label->setBuddy(firmware_path_);
   password_label->setBuddy(password_);
   state_label->setBuddy(upgrade_state_);
+  NameFieldsAfterTheirLabels(*this);
 
   // "Browse" is the default button; Enter still presses nothing (keyPressEvent).
   browse_->setDefault(true);

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "window/accessible_names.h"
 #include "window/dialog_layout.h"
 #include "operations/configuration_form.h"
 
@@ -41,6 +42,7 @@ CGroupTimer::CGroupTimer(GroupTimerForm& form, QWidget* parent) : QDialog(parent
   layout->addLayout(entry);
   AddDialogButtons(*layout, ok_, cancel_);
   setMinimumWidth(280);
+  NameFieldsAfterTheirLabels(*this);
   interval_->setFocus();
 }
 

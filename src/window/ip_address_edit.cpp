@@ -1,11 +1,38 @@
 #include "window/ip_address_edit.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QRegularExpressionValidator>
+#include <optional>
 
 namespace sd::gui {
+namespace {
+
+// "a.b.c.d" with four decimal parts of 0..255 (blanks around it ignored), as a host-order
+// address.
+std::optional<std::uint32_t> DottedAddress(const QString& text) {
+  const QStringList parts = text.trimmed().split(QLatin1Char('.'));
+  if (parts.size() != 4) return std::nullopt;
+  std::uint32_t address = 0;
+  for (const QString& part : parts) {
+    if (part.isEmpty() || part.size() > 3) return std::nullopt;
+    for (QChar c : part) {
+      if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
+    }
+    const unsigned value = part.toUInt();
+    if (value > 255) return std::nullopt;
+    address = (address << 8) | value;
+  }
+  return address;
+}
+
+}  // namespace
 
 IpAddressEdit::IpAddressEdit(QWidget* parent) : QFrame(parent) {
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -21,7 +48,9 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QFrame(parent) {
   for (std::size_t i = 0; i < fields_.size(); ++i) {
     if (i > 0) {
       auto* dot = new QLabel(QStringLiteral("."), this);
+      // Drawn on the fields' base colour, so in the fields' text colour.
       dot->setBackgroundRole(QPalette::Base);
+      dot->setForegroundRole(QPalette::Text);
       layout->addWidget(dot);
     }
     auto* field = new QLineEdit(this);
@@ -41,6 +70,35 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QFrame(parent) {
     fields_[i] = field;
   }
   setFocusProxy(fields_[0]);
+  SetName(QStringLiteral("IP address"));
+}
+
+void IpAddressEdit::SetName(const QString& name) {
+  setAccessibleName(name);
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    fields_[i]->setAccessibleName(QStringLiteral("%1, part %2 of 4").arg(name).arg(i + 1));
+  }
+}
+
+void IpAddressEdit::PasteInto(int index, const QString& text) {
+  if (const std::optional<std::uint32_t> address = DottedAddress(text)) {
+    SetAddress(*address);
+    FocusField(3, Caret::AtEnd);
+    return;
+  }
+  // Part of an address, or something else with a dot: refused as a whole.
+  if (text.contains(QLatin1Char('.'))) return;
+  // Anything else goes in whole when the field can hold it as typed text, else not at all.
+  QLineEdit* field = Field(index);
+  QString next = field->text();
+  const bool selected = field->hasSelectedText();
+  next.replace(selected ? field->selectionStart() : field->cursorPosition(),
+               selected ? field->selectedText().size() : 0, text);
+  int position = 0;
+  if (next.size() > field->maxLength() || field->validator()->validate(next, position) != QValidator::Acceptable) {
+    return;
+  }
+  field->insert(text);
 }
 
 std::uint32_t IpAddressEdit::Address() const {
@@ -86,8 +144,26 @@ void IpAddressEdit::FocusField(int index, Caret caret) {
 
 bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
   const int index = IndexOf(watched);
+  if (index >= 0 && event->type() == QEvent::ContextMenu) {
+    // The field's own menu, with its "Paste" going through PasteInto.
+    QLineEdit* field = Field(index);
+    QMenu* menu = field->createStandardContextMenu();
+    for (QAction* action : menu->actions()) {
+      if (action->objectName() != QLatin1String("edit-paste")) continue;
+      disconnect(action, &QAction::triggered, nullptr, nullptr);
+      connect(action, &QAction::triggered, this,
+              [this, index] { PasteInto(index, QGuiApplication::clipboard()->text()); });
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+    return true;
+  }
   if (index >= 0 && event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->matches(QKeySequence::Paste)) {
+      PasteInto(index, QGuiApplication::clipboard()->text());
+      return true;
+    }
     const QLineEdit* field = Field(index);
     if ((key->key() == Qt::Key_Period || key->key() == Qt::Key_Space) && index < 3) {
       if (!field->text().isEmpty()) FocusField(index + 1, Caret::SelectAll);

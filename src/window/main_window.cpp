@@ -153,6 +153,7 @@ void MainWindow::BuildControls() {
   auto* discovery_group = new QGroupBox(QStringLiteral("Discovery List"), central);
   discovery_list_ = new QTreeWidget(discovery_group);
   discovery_list_->setObjectName(QStringLiteral("discoveryList"));
+  discovery_list_->setAccessibleName(QStringLiteral("Discovery List"));
   ConfigureReportList(*discovery_list_);
   QPushButton* discover = AddButton(discovery_group, Control::Discover, "Discover");
 
@@ -160,13 +161,17 @@ void MainWindow::BuildControls() {
   auto* add_arrow = new QLabel(central);
   add_arrow->setObjectName(QStringLiteral("addToMonitorArrow"));
   add_arrow->setPixmap(ImagePixmap(Image::AddToMonitor, ImageSize(Image::AddToMonitor)));
+  add_arrow->setAccessibleName(QStringLiteral("Arrow to the Monitor List"));
+  add_arrow->setToolTip(add_arrow->accessibleName());
 
   auto* monitor_group = new QGroupBox(QStringLiteral("Monitor List"), central);
   monitor_list_ = new QTreeWidget(monitor_group);
   monitor_list_->setObjectName(QStringLiteral("monitorList"));
+  monitor_list_->setAccessibleName(QStringLiteral("Monitor List"));
   ConfigureReportList(*monitor_list_);
   trap_indicator_ = new QLabel(monitor_group);
   trap_indicator_->setObjectName(QStringLiteral("trapIndicator"));
+  trap_indicator_->setAccessibleDescription(QStringLiteral("Trap indicator"));
   SetTrapIndicator(false);
   QPushButton* view_trap = AddButton(monitor_group, Control::ViewTrap, "View trap");
   QPushButton* add_item = AddButton(monitor_group, Control::AddItem, "Add item");
@@ -435,6 +440,10 @@ void MainWindow::SetTrapIndicator(bool trap_waiting) {
   trap_waiting_ = trap_waiting;
   const Image image = trap_waiting ? Image::TrapWaiting : Image::TrapIdle;
   trap_indicator_->setPixmap(ImagePixmap(image, ImageSize(image)));
+  // The dot's meaning, for screen readers and as its tooltip.
+  const QString meaning = trap_waiting ? QStringLiteral("New trap arrived") : QStringLiteral("No new trap");
+  trap_indicator_->setAccessibleName(meaning);
+  trap_indicator_->setToolTip(meaning);
 }
 
 void MainWindow::CheckRefreshTime(Command item) {

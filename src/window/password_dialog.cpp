@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
+#include "window/accessible_names.h"
 #include "window/dialog_colours.h"
 #include "window/dialog_layout.h"
 #include "window/password_edit.h"
@@ -55,6 +56,7 @@ CChange_Password::CChange_Password(ChangePasswordForm& form, QWidget* parent) : 
   AddDialogButtons(*layout, set_, cancel_);
 
   UseDialogBackground(*this);
+  NameFieldsAfterTheirLabels(*this);
   setMinimumWidth(340);
 }
 

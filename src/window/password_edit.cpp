@@ -2,14 +2,15 @@
 
 #include <QByteArray>
 
+#include "window/text_limits.h"
 #include "operations/secret.h"
 
 namespace sd::gui {
 
-QLineEdit* NewPasswordEdit(QWidget* parent, int max_length) {
+QLineEdit* NewPasswordEdit(QWidget* parent, int max_bytes) {
   auto* edit = new QLineEdit(parent);
   edit->setEchoMode(QLineEdit::Password);
-  edit->setMaxLength(max_length);
+  LimitUtf8Bytes(*edit, max_bytes);
   edit->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText |
                             Qt::ImhNoAutoUppercase);
   edit->setContextMenuPolicy(Qt::NoContextMenu);

@@ -7,8 +7,8 @@
 
 namespace sd::gui {
 
-// An edit that shows a bullet for every character and takes at most `max_length` of them.
-QLineEdit* NewPasswordEdit(QWidget* parent, int max_length);
+// An edit that shows a bullet for every character and takes at most `max_bytes` bytes of UTF-8.
+QLineEdit* NewPasswordEdit(QWidget* parent, int max_bytes);
 
 // The edit's text as UTF-8, written straight into `into`. The conversion's intermediate bytes
 // are overwritten before this returns, so the edit and `into` hold the only copies; the caller

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 #include "window/device_list_widget.h"
 #include "window/images.h"
@@ -43,7 +44,8 @@ class QuietScope {
 
 }  // namespace
 
-QtListControl::QtListControl(QTreeWidget& tree) : tree_(tree) {
+QtListControl::QtListControl(QTreeWidget& tree, StatusImageTexts image_texts)
+    : tree_(tree), image_texts_(std::move(image_texts)) {
   QuietScope quiet(quiet_);
   tree_.clear();
   tree_.setColumnCount(0);
@@ -88,8 +90,7 @@ int QtListControl::InsertRow(int row, int image, std::uint64_t item_data) {
   for (std::size_t column = 0; column < alignments_.size(); ++column) {
     item->setTextAlignment(static_cast<int>(column), alignments_[column]);
   }
-  item->setData(0, kImageRole, image);
-  item->setIcon(0, StatusIcon(image));
+  ShowImage(*item, image);
   item->setData(0, kItemDataRole, QVariant::fromValue<qulonglong>(item_data));
   QuietScope quiet(quiet_);
   tree_.insertTopLevelItem(at, item);
@@ -129,8 +130,18 @@ int QtListControl::Image(int row) const {
 void QtListControl::SetImage(int row, int image) {
   QTreeWidgetItem* item = Row(row);
   if (!item) return;
-  item->setData(0, kImageRole, image);
-  item->setIcon(0, StatusIcon(image));
+  ShowImage(*item, image);
+}
+
+void QtListControl::ShowImage(QTreeWidgetItem& item, int image) const {
+  item.setData(0, kImageRole, image);
+  item.setIcon(0, StatusIcon(image));
+  // The column's text stays empty; the image's meaning is told to screen readers and tooltips.
+  const QString meaning = image == kStatusImageWarning    ? image_texts_.warning
+                          : image == kStatusImageNotAlive ? image_texts_.not_alive
+                                                          : QString();
+  item.setData(0, Qt::AccessibleTextRole, meaning.isEmpty() ? QVariant() : QVariant(meaning));
+  item.setToolTip(0, meaning);
 }
 
 std::uint64_t QtListControl::ItemData(int row) const {

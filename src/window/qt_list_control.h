@@ -6,6 +6,7 @@
 
 #include <QItemSelectionModel>
 #include <QPointer>
+#include <QString>
 #include <QTreeWidget>
 #include <cstdint>
 #include <string>
@@ -40,10 +41,17 @@ class AnnouncingSelectionModel : public QItemSelectionModel {
   Announce announce_;
 };
 
+// What each status image means in a list, for screen readers and tooltips: the warning image
+// (index 0) and the not-alive image (index 1).
+struct StatusImageTexts {
+  QString warning = QStringLiteral("Warning");
+  QString not_alive = QStringLiteral("Not alive");
+};
+
 class QtListControl : public IListControl {
  public:
   // The tree must outlive the adapter. Its columns and rows are the adapter's from now on.
-  explicit QtListControl(QTreeWidget& tree);
+  explicit QtListControl(QTreeWidget& tree, StatusImageTexts image_texts = {});
   ~QtListControl() override;
   QtListControl(const QtListControl&) = delete;
   QtListControl& operator=(const QtListControl&) = delete;
@@ -70,6 +78,8 @@ class QtListControl : public IListControl {
 
  private:
   QTreeWidgetItem* Row(int row) const;
+  // The image in column 0, with its meaning as the cell's accessible text and tooltip.
+  void ShowImage(QTreeWidgetItem& item, int image) const;
   // Runs the handler for `row` unless it is already running (a change it makes to this list
   // does not announce itself again).
   void RaiseItemChanging(int row);
@@ -77,6 +87,7 @@ class QtListControl : public IListControl {
   void OnSelectionAboutToChange(const QItemSelection& selection, QItemSelectionModel::SelectionFlags command);
 
   QTreeWidget& tree_;
+  StatusImageTexts image_texts_;
   // Owned by the tree; gone if the tree goes first.
   QPointer<AnnouncingSelectionModel> selection_model_;
   std::vector<Qt::Alignment> alignments_;

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 #include <utility>
 
+#include "window/accessible_names.h"
 #include "window/dialog_colours.h"
 
 namespace sd::gui {
@@ -46,6 +47,7 @@ CAdd_remoteIP::CAdd_remoteIP(AddressCheck check, QWidget* parent)
 
   UseDialogBackground(*this);
   UseBlackOnWhite(*label_);
+  NameFieldsAfterTheirLabels(*this);
   address_edit_->setFocus();
 }
 

@@ -16,6 +16,7 @@ CTrap_Info::CTrap_Info(TrapStore& store, QWidget* parent) : QDialog(parent) {
 
   list_ = new QTreeWidget(this);
   list_->setObjectName(QStringLiteral("trapList"));
+  list_->setAccessibleName(QStringLiteral("Traps"));
   ConfigureReportList(*list_);
   clear_all_ = new QPushButton(QStringLiteral("Clear all"), this);
   clear_all_->setObjectName(QStringLiteral("clearAll"));
@@ -34,7 +35,8 @@ CTrap_Info::CTrap_Info(TrapStore& store, QWidget* parent) : QDialog(parent) {
   layout->addLayout(button_row);
   resize(720, 360);
 
-  list_control_ = std::make_unique<QtListControl>(*list_);
+  // An unread trap's row shows the warning image.
+  list_control_ = std::make_unique<QtListControl>(*list_, StatusImageTexts{QStringLiteral("Unread trap"), {}});
   logic_ = std::make_unique<TrapWindow>(store, *list_control_);
   logic_->OnInitDialog();
 

@@ -98,8 +98,28 @@ TEST_F(ConfigurationFormTest, TheFieldsAreCheckedInOrderWithTheirOwnMessages) {
   const auto bad_trap = ErrorBox("Error Trap IP");
   const auto digits = ErrorBox("Group Interval only includes 0-9");
   const auto range = ErrorBox("Group Interval value must between 120-1225\n0 means disable switch group interval");
+  const auto long_name = ErrorBox("System name must be at most 20 bytes long.");
+  const auto long_location = ErrorBox("Location must be at most 20 bytes long.");
+  auto name = [](std::string t) { return [=](ConfigurationInput& in) { in.system_name = t; }; };
+  auto location = [](std::string t) { return [=](ConfigurationInput& in) { in.location = t; }; };
+  const std::string e_acute = "\xC3\xA9";  // 'é': two bytes of UTF-8
+  auto repeated = [](const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+  };
   const Case cases[] = {
       {"as typed", [](ConfigurationInput&) {}, std::nullopt},
+      // The names count bytes of UTF-8, and a longer one is refused, never cut (a cut could
+      // split a character).
+      {"20-byte name", name(std::string(20, 'n')), std::nullopt},
+      {"21-byte name", name(std::string(21, 'n')), long_name},
+      {"ten two-byte characters", name(repeated(e_acute, 10)), std::nullopt},
+      {"eleven two-byte characters", name(repeated(e_acute, 11)), long_name},
+      {"19 bytes and a two-byte character", name(std::string(19, 'n') + e_acute), long_name},
+      {"20-byte location", location(std::string(20, 'l')), std::nullopt},
+      {"21-byte location", location(std::string(19, 'l') + e_acute), long_location},
+      {"21-byte password", [=](ConfigurationInput& in) { in.password = std::string(19, 'p') + e_acute; }, password},
       {"empty password", [](ConfigurationInput& in) { in.password.clear(); }, password},
       {"21-character password", [](ConfigurationInput& in) { in.password = std::string(21, 'p'); }, password},
       {"20-character password", [](ConfigurationInput& in) { in.password = std::string(20, 'p'); }, std::nullopt},

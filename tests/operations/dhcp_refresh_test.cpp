@@ -103,6 +103,32 @@ TEST_F(DhcpRefreshTest, ApplySendsTheTypedPasswordEvenWhenEmpty) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(DhcpRefreshTest, APasswordLongerThanTheFieldIsRefusedNotCut) {
+  AddMonitored(Dhcp("001a2b3c4d5e", "198.18.0.11", DHCP_ON, 3));
+  // {password, sent}: 20 bytes fit; 21 bytes, also when the last character takes two, do not.
+  const std::pair<std::string, bool> cases[] = {
+      {std::string(20, 'p'), true},
+      {std::string(21, 'p'), false},
+      {std::string(19, 'p') + "\xC3\xA9", false},
+      {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", true},
+  };
+  for (const auto& [password, sent] : cases) {
+    sender.sent.clear();
+    messages.shown.clear();
+    DhcpRefreshForm form(Context(), {0, 1});
+    EXPECT_EQ(form.OnApply(password), sent) << password;
+    if (sent) {
+      ASSERT_EQ(sender.sent.size(), 1u) << password;
+      EXPECT_EQ(TlvValue(sender.sent[0].bytes, TLV_PASSWORD), std::vector<std::uint8_t>(password.begin(), password.end()));
+      EXPECT_TRUE(messages.shown.empty());
+    } else {
+      EXPECT_TRUE(sender.sent.empty()) << password;
+      EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{{"Password must be 1-20 characters long.", "Error",
+                                                            MessageIcon::Error}}));
+    }
+  }
+}
+
 TEST_F(DhcpRefreshTest, ADiscoveredSwitchGetsCommandThreeByBroadcastAndGroup) {
   AddDiscovered(Dhcp("001a2b3c4d60", "198.18.0.12", DHCP_ON, 3));
   SelectDiscoveryRow(0);

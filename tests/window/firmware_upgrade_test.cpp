@@ -16,6 +16,7 @@
 #include "window/firmware_upgrade_dialog.h"
 #include "window/modal.h"
 #include "window/screenshot.h"
+#include "window/text_limits.h"
 #include "window/window_fixture.h"
 #include "protocol/ipv4.h"
 #include "protocol/operation_context.h"
@@ -138,7 +139,7 @@ TEST_F(FirmwareDialogTest, ShowsTheTargetAndTheSettingsInTheirGroupsInTheTemplat
   for (QLineEdit* box : {dialog.DeviceIp(), dialog.DeviceMac(), dialog.UpgradeState()}) EXPECT_TRUE(box->isReadOnly());
   for (QLineEdit* box : {dialog.FirmwarePath(), dialog.Password()}) EXPECT_FALSE(box->isReadOnly());
   EXPECT_EQ(dialog.Password()->echoMode(), QLineEdit::Password);
-  EXPECT_EQ(dialog.Password()->maxLength(), 20);
+  EXPECT_EQ(Utf8ByteLimit(*dialog.Password()), 20);
   for (int id : kPanels) {
     auto* panel = qobject_cast<QLabel*>(dialog.Control(id));
     ASSERT_NE(panel, nullptr) << id;

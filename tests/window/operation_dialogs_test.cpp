@@ -15,6 +15,7 @@
 #include "window/group_interval_dialog.h"
 #include "window/password_dialog.h"
 #include "window/screenshot.h"
+#include "window/text_limits.h"
 #include "settings/settings_file.h"
 #include "support/operations.h"
 #include "support/temp_dir.h"
@@ -282,11 +283,13 @@ TEST_F(OperationDialogTest, ConfigurationIsWhiteWithItsLabelsRadiosAndEditsBlack
   ConfigurationForm form = ConfigurationFormOn(r);
   CConfiguration_Set dialog(form);
   EXPECT_TRUE(HasWhiteBackground(dialog));
-  for (int id : {1115, 1116, 1117, 1118, 1119, 1120, 1121, 1122, 1127, 1128, 1130, 1131, 1022, 1027, 1031}) {
+  // Label 1138 too: it is drawn on the white background like the other labels.
+  for (int id : {1115, 1116, 1117, 1118, 1119, 1120, 1121, 1122, 1127, 1128, 1138, 1130, 1131, 1022, 1027, 1031}) {
     EXPECT_TRUE(IsBlackOnWhite(*dialog.Control(id))) << id;
   }
-  // The read-only boxes, the address controls, the group interval and the buttons keep theirs.
-  for (int id : {1024, 1028, 1033, 1036, 1034, 1035, 1138, 1032, 1011, 1015}) {
+  // The read-only boxes, the address controls, the group interval edit and the buttons keep
+  // theirs.
+  for (int id : {1024, 1028, 1033, 1036, 1034, 1035, 1032, 1011, 1015}) {
     EXPECT_TRUE(KeepsDefaultColours(*dialog.Control(id))) << id;
   }
   dialog.Password()->setText("secret");
@@ -427,7 +430,7 @@ TEST_F(OperationDialogTest, PasswordChangeShowsThreeHiddenEditsInTheTemplatesOrd
     EXPECT_EQ(label->text().toStdString(), rows[r].first);
     EXPECT_EQ(dialog.Fields()->itemAtPosition(r, 1)->widget(), rows[r].second);
     EXPECT_EQ(rows[r].second->echoMode(), QLineEdit::Password) << rows[r].first;
-    EXPECT_EQ(rows[r].second->maxLength(), 20) << rows[r].first;
+    EXPECT_EQ(Utf8ByteLimit(*rows[r].second), 20) << rows[r].first;
     EXPECT_EQ(rows[r].second->text(), "");
     EXPECT_TRUE(IsBlackOnWhite(*label)) << rows[r].first;
     EXPECT_TRUE(IsBlackOnWhite(*rows[r].second)) << rows[r].first;
@@ -506,7 +509,7 @@ TEST_F(OperationDialogTest, DhcpRefreshAsksForTheHiddenPasswordWithApplyAsDefaul
   EXPECT_EQ(dialog.windowTitle(), "DHCP Refresh");
   EXPECT_EQ(dialog.PasswordLabel()->text(), "Password");
   EXPECT_EQ(dialog.Password()->echoMode(), QLineEdit::Password);
-  EXPECT_EQ(dialog.Password()->maxLength(), 20);
+  EXPECT_EQ(Utf8ByteLimit(*dialog.Password()), 20);
   EXPECT_EQ(dialog.ApplyButton()->text(), "Apply");
   EXPECT_TRUE(dialog.ApplyButton()->isDefault());
   EXPECT_EQ(dialog.CancelButton()->text(), "Cancel");
