@@ -40,6 +40,9 @@ TEST(OutputTest, SwitchTextsCannotSteerTheTerminalOrBreakTheJson) {
       {"\xE2\x82", "\\xe2\\x82", "\"\\u00e2\\u0082\""},                       // cut short
       {"\xC0\xAF", "\\xc0\\xaf", "\"\\u00c0\\u00af\""},                       // overlong
       {"\xED\xA0\x80", "\\xed\\xa0\\x80", "\"\\u00ed\\u00a0\\u0080\""},       // a surrogate
+      {"bell\x07 ff\x0c", "bell\\x07 ff\\x0c", "\"bell\\u0007 ff\\u000c\""},
+      {"\xF4\x8F\xBF\xBD\xF4\x8F\xBF\xBD" "12", "\xF4\x8F\xBF\xBD\xF4\x8F\xBF\xBD" "12",  // U+10FFFD passes
+       "\"\xF4\x8F\xBF\xBD\xF4\x8F\xBF\xBD" "12\""},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(TerminalText(c.text), c.terminal) << c.terminal;
