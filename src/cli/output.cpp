@@ -102,9 +102,43 @@ std::string Unmarked(std::string_view written) {
   return out;
 }
 
-// The library's writing of `value`: indented by `indent` blanks per level, or on one line (-1).
-std::string Written(const nlohmann::ordered_json& value, int indent = -1) {
-  return Unmarked(value.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+// The library's writing of `value` in the layout users have parsed all along: an object on one
+// line, {"key": "value", "key": "value"}, and an array of objects with one object per line,
+// indented by two blanks. The library writes each member and element on a line of its own
+// (indent 0, with ": " after keys); as it escapes every line end inside a string, each line end
+// of its text is one of that layout, and is kept in an array and joined in an object.
+std::string Written(const nlohmann::ordered_json& value) {
+  const std::string text = value.dump(0, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  std::string out;
+  std::string open;  // the brackets around the current character, innermost last
+  bool in_string = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (in_string) {
+      out += c;
+      if (c == '\\' && i + 1 < text.size()) {
+        out += text[++i];
+      } else if (c == '"') {
+        in_string = false;
+      }
+      continue;
+    }
+    if (c == '"') in_string = true;
+    if (c == '{' || c == '[') open += c;
+    if ((c == '}' || c == ']') && !open.empty()) open.pop_back();
+    if (c != '\n') {
+      out += c;
+      continue;
+    }
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (!open.empty() && open.back() == '[') {
+      out += '\n';
+      if (next != ']') out.append(2 * open.size(), ' ');
+    } else if (text[i - 1] != '{' && next != '}') {
+      out += ' ';
+    }
+  }
+  return Unmarked(out);
 }
 
 // Characters on the screen: every byte that does not continue a UTF-8 sequence.
@@ -188,7 +222,7 @@ std::string FormatJson(const TableView& table) {
     }
     rows.push_back(std::move(object));
   }
-  return Written(rows, 2) + "\n";
+  return Written(rows) + "\n";
 }
 
 std::string FormatEventLine(const WatchEvent& event) {
