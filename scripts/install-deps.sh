@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev qt6-svg-dev iproute2 nftables procps tshark
+          qt6-base-dev qt6-svg-dev nlohmann-json3-dev iproute2 nftables procps tshark
           # The fuzz targets: clang with libFuzzer and its sanitizers.
           clang-14 libclang-rt-14-dev
           # The package test: building the .deb, what it depends on, and its checks.

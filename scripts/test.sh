@@ -15,6 +15,13 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
+echo "== The README's Install commands: the Release build with tests off, and the package =="
+# Exactly as README.md's Install section writes them (tests/packaging checks that), so that
+# a Release build (-O3, other warnings) or a package that cannot be made never lands.
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DSWITCHDESK_BUILD_TESTS=OFF
+cmake --build build-release
+cpack -G DEB -B build-release/package --config build-release/CPackConfig.cmake
+
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer =="
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1

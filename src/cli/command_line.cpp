@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "common/version.h"
 #include "operations/configuration_form.h"
 #include "protocol/device_record.h"
 #include "protocol/packet_header.h"
@@ -505,7 +506,7 @@ std::string HelpText(std::string_view topic) {
 }
 
 std::string VersionText() {
-  return "switchdesk-cli: Switchdesk Version 2.05\nProtocol Version " +
+  return std::string("switchdesk-cli: ") + kProgramVersionText + "\nProtocol Version " +
          FormatProtocolVersion(VERSION_MAJOR, VERSION_MINOR_REPLY, VERSION_INTERFACE_MANAGER) + "\n" +
          DescribeConfigFolder() + "\n";
 }

@@ -121,12 +121,17 @@ std::string ConsoleUpgradeView::Bar(Progress p) {
   constexpr long kCells = 30;
   const long size = p.size > 0 ? p.size : 1;
   const long sent = p.size > 0 ? std::min(p.sent, p.size) : 1;
-  const long filled = sent * kCells / size;
+  const long filled = std::clamp(sent * kCells / size, 0L, kCells);
   const long percent = sent * 100 / size;
   char numbers[64];
   std::snprintf(numbers, sizeof numbers, "] %3ld%%  %ld/%ld bytes", percent, p.sent, p.size);
-  return "[" + std::string(static_cast<std::size_t>(filled), '#') +
-         std::string(static_cast<std::size_t>(kCells - filled), ' ') + numbers;
+  // Appended into one string: GCC 12 at -O3 reports a false -Wrestrict inside operator+ on
+  // "[" + std::string(...).
+  std::string bar = "[";
+  bar.append(static_cast<std::size_t>(filled), '#');
+  bar.append(static_cast<std::size_t>(kCells - filled), ' ');
+  bar += numbers;
+  return bar;
 }
 
 void ConsoleUpgradeView::EndBar() {

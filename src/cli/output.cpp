@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include <nlohmann/json.hpp>
+
 #include "devices/device_table.h"
 
 namespace sd::cli {
@@ -46,21 +48,97 @@ bool IsControl(std::string_view sequence) {
   return sequence.size() == 2 && b0 == 0xC2 && static_cast<std::uint8_t>(sequence[1]) <= 0x9F;
 }
 
-// The code point of a valid sequence.
-std::uint32_t CodePoint(std::string_view sequence) {
-  const auto b = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<std::uint8_t>(sequence[i])); };
-  switch (sequence.size()) {
-    case 1: return b(0);
-    case 2: return ((b(0) & 0x1F) << 6) | (b(1) & 0x3F);
-    case 3: return ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
-    default: return ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) | (b(3) & 0x3F);
-  }
-}
-
 std::string Hex(const char* format, unsigned value) {
   char buffer[8];
   std::snprintf(buffer, sizeof buffer, format, value);
   return buffer;
+}
+
+// nlohmann::json writes the structure, the quotes and the escapes; the texts keep two rules of
+// their own that it has no option for: a byte outside valid UTF-8 is read as Latin-1 (so that any
+// bytes make valid JSON), and every control character but \n, \r and \t, DEL and the C1 controls
+// included (a terminal may act on them), is written \u00NN. Before the library writes a text,
+// each such character becomes kMarker and two hex digits, and a kMarker of the text itself is
+// doubled; after it, each marker becomes the escape or the character again. kMarker (U+10FFFD,
+// a private-use character) is valid UTF-8 that the library passes through unchanged.
+constexpr std::string_view kMarker = "\xF4\x8F\xBF\xBD";
+
+std::string Marked(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = Utf8SequenceLength(text.substr(i));
+    const std::string_view sequence = text.substr(i, n == 0 ? 1 : n);
+    i += sequence.size();
+    if (n == 0 || (IsControl(sequence) && sequence != "\n" && sequence != "\r" && sequence != "\t")) {
+      // The Latin-1 reading of a stray byte, and the code point of a control character, is the
+      // value of its last byte (a C1 control is C2 80 to C2 9F).
+      out.append(kMarker);
+      out += Hex("%02x", static_cast<std::uint8_t>(sequence.back()));
+    } else if (sequence == kMarker) {
+      out.append(kMarker).append(kMarker);
+    } else {
+      out.append(sequence);
+    }
+  }
+  return out;
+}
+
+// What the library wrote, with each marker of Marked() turned back.
+std::string Unmarked(std::string_view written) {
+  std::string out;
+  for (std::size_t i = 0; i < written.size();) {
+    const std::size_t at = written.find(kMarker, i);
+    out.append(written.substr(i, at == std::string_view::npos ? written.npos : at - i));
+    if (at == std::string_view::npos) break;
+    i = at + kMarker.size();
+    if (written.substr(i, kMarker.size()) == kMarker) {
+      out.append(kMarker);
+      i += kMarker.size();
+    } else {
+      out.append("\\u00").append(written.substr(i, 2));
+      i += 2;
+    }
+  }
+  return out;
+}
+
+// The library's writing of `value` in the layout users have parsed all along: an object on one
+// line, {"key": "value", "key": "value"}, and an array of objects with one object per line,
+// indented by two blanks. The library writes each member and element on a line of its own
+// (indent 0, with ": " after keys); as it escapes every line end inside a string, each line end
+// of its text is one of that layout, and is kept in an array and joined in an object.
+std::string Written(const nlohmann::ordered_json& value) {
+  const std::string text = value.dump(0, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  std::string out;
+  std::string open;  // the brackets around the current character, innermost last
+  bool in_string = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (in_string) {
+      out += c;
+      if (c == '\\' && i + 1 < text.size()) {
+        out += text[++i];
+      } else if (c == '"') {
+        in_string = false;
+      }
+      continue;
+    }
+    if (c == '"') in_string = true;
+    if (c == '{' || c == '[') open += c;
+    if ((c == '}' || c == ']') && !open.empty()) open.pop_back();
+    if (c != '\n') {
+      out += c;
+      continue;
+    }
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (!open.empty() && open.back() == '[') {
+      out += '\n';
+      if (next != ']') out.append(2 * open.size(), ' ');
+    } else if (text[i - 1] != '{' && next != '}') {
+      out += ' ';
+    }
+  }
+  return Unmarked(out);
 }
 
 // Characters on the screen: every byte that does not continue a UTF-8 sequence.
@@ -107,33 +185,7 @@ std::string TerminalText(std::string_view text) {
   return out;
 }
 
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (std::size_t i = 0; i < text.size();) {
-    const std::size_t n = Utf8SequenceLength(text.substr(i));
-    if (n == 0) {
-      out += Hex("\\u%04x", static_cast<std::uint8_t>(text[i]));
-      ++i;
-      continue;
-    }
-    const std::string_view sequence = text.substr(i, n);
-    i += n;
-    switch (sequence[0]) {
-      case '"': out += "\\\""; continue;
-      case '\\': out += "\\\\"; continue;
-      case '\n': out += "\\n"; continue;
-      case '\r': out += "\\r"; continue;
-      case '\t': out += "\\t"; continue;
-      default: break;
-    }
-    if (IsControl(sequence)) {
-      out += Hex("\\u%04x", CodePoint(sequence));
-    } else {
-      out.append(sequence);
-    }
-  }
-  return out + "\"";
-}
+std::string JsonString(std::string_view text) { return Written(Marked(text)); }
 
 std::string FormatTable(const TableView& table) {
   const std::size_t columns = table.headers.size();
@@ -162,18 +214,15 @@ std::string FormatTable(const TableView& table) {
 }
 
 std::string FormatJson(const TableView& table) {
-  if (table.rows.empty()) return "[]\n";
-  std::string out = "[\n";
-  for (std::size_t r = 0; r < table.rows.size(); ++r) {
-    out += "  {";
+  nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+  for (const auto& row : table.rows) {
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
     for (std::size_t c = 0; c < table.headers.size(); ++c) {
-      if (c > 0) out += ", ";
-      const std::string value = c < table.rows[r].size() ? table.rows[r][c] : "";
-      out += JsonString(table.headers[c]) + ": " + JsonString(value);
+      object[Marked(table.headers[c])] = Marked(c < row.size() ? row[c] : "");
     }
-    out += r + 1 < table.rows.size() ? "},\n" : "}\n";
+    rows.push_back(std::move(object));
   }
-  return out + "]\n";
+  return Written(rows) + "\n";
 }
 
 std::string FormatEventLine(const WatchEvent& event) {
@@ -193,14 +242,17 @@ std::string FormatEventJson(const WatchEvent& event) {
     case WatchEvent::Kind::Recovered: kind = "recovered"; break;
     case WatchEvent::Kind::Trap: kind = "trap"; break;
   }
-  std::string out = "{\"event\": " + JsonString(kind) + ", \"time\": " + JsonString(event.time) +
-                    ", \"ip\": " + JsonString(event.ip);
+  nlohmann::ordered_json object = nlohmann::ordered_json::object();
+  object["event"] = kind;
+  object["time"] = Marked(event.time);
+  object["ip"] = Marked(event.ip);
   if (event.kind == WatchEvent::Kind::Trap) {
-    out += ", \"text\": " + JsonString(event.text);
+    object["text"] = Marked(event.text);
   } else {
-    out += ", \"mac\": " + JsonString(event.mac) + ", \"name\": " + JsonString(event.name);
+    object["mac"] = Marked(event.mac);
+    object["name"] = Marked(event.name);
   }
-  return out + "}\n";
+  return Written(object) + "\n";
 }
 
 }  // namespace sd::cli

@@ -29,7 +29,8 @@ TableView ViewOf(const MemoryListControl& list, std::optional<int> status_column
 // The table with a header line, each column as wide as its widest text and two blanks between
 // columns; no blanks at the ends of lines.
 std::string FormatTable(const TableView& table);
-// A JSON array of objects, one per row, each with the headers as keys in column order.
+// A JSON array of objects, one per row on a line of its own, each with the headers as keys in
+// column order.
 std::string FormatJson(const TableView& table);
 
 // `text` with every control character (below 0x20, and 0x7F) as \xNN.
@@ -42,8 +43,8 @@ std::string JsonString(std::string_view text);
 //   "<time> <ip> Not alive", "<time> <ip> Recovered", "<time> <ip> Trap :<text>"
 std::string FormatEventLine(const WatchEvent& event);
 // One JSON object (with its line end) per event:
-//   {"event":"not alive"|"recovered","time":...,"ip":...,"mac":...,"name":...}
-//   {"event":"trap","time":...,"ip":...,"text":...}
+//   {"event": "not alive"|"recovered", "time": ..., "ip": ..., "mac": ..., "name": ...}
+//   {"event": "trap", "time": ..., "ip": ..., "text": ...}
 std::string FormatEventJson(const WatchEvent& event);
 
 }  // namespace sd::cli

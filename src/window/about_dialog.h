@@ -6,9 +6,10 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "common/version.h"
+
 namespace sd::gui {
 
-inline constexpr const char* kProgramVersionText = "Switchdesk Version 2.05";
 inline constexpr const char* kProtocolVersionText = "Protocol Version 2.001.003";
 
 class CAboutDlg : public QDialog {

@@ -40,6 +40,9 @@ TEST(OutputTest, SwitchTextsCannotSteerTheTerminalOrBreakTheJson) {
       {"\xE2\x82", "\\xe2\\x82", "\"\\u00e2\\u0082\""},                       // cut short
       {"\xC0\xAF", "\\xc0\\xaf", "\"\\u00c0\\u00af\""},                       // overlong
       {"\xED\xA0\x80", "\\xed\\xa0\\x80", "\"\\u00ed\\u00a0\\u0080\""},       // a surrogate
+      {"bell\x07 ff\x0c", "bell\\x07 ff\\x0c", "\"bell\\u0007 ff\\u000c\""},
+      {"\xF4\x8F\xBF\xBD\xF4\x8F\xBF\xBD" "12", "\xF4\x8F\xBF\xBD\xF4\x8F\xBF\xBD" "12",  // U+10FFFD passes
+       "\"\xF4\x8F\xBF\xBD\xF4\x8F\xBF\xBD" "12\""},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(TerminalText(c.text), c.terminal) << c.terminal;
@@ -61,6 +64,12 @@ TEST(OutputTest, JsonRowsAreObjectsKeyedByTheColumnHeadersInOrder) {
   EXPECT_EQ(parsed->array[0].Text("System Name"), "edge \"1\"");
   EXPECT_EQ(parsed->array[1].Text("IP Address"), "198.18.0.11");
   EXPECT_EQ(FormatJson({t.headers, {}}), "[]\n");
+  // The layout scripts have read line by line: one object per line.
+  EXPECT_EQ(FormatJson(t),
+            "[\n"
+            "  {\"MAC Address\": \"020000000010\", \"IP Address\": \"198.18.0.10\", \"System Name\": \"edge \\\"1\\\"\"},\n"
+            "  {\"MAC Address\": \"020000000011\", \"IP Address\": \"198.18.0.11\", \"System Name\": \"\"}\n"
+            "]\n");
 }
 
 TEST(OutputTest, TheStatusColumnNamesTheImageTheWindowDraws) {
@@ -109,6 +118,9 @@ TEST(OutputTest, EventLinesFollowTheEventLogAndJsonLinesParseBack) {
     EXPECT_EQ(parsed->Text("time"), c.event.time);
     EXPECT_EQ(parsed->Text("ip"), c.event.ip);
   }
+  EXPECT_EQ(FormatEventJson(trap),
+            "{\"event\": \"trap\", \"time\": \"06/01/2007 14:03:10\", \"ip\": \"192.168.0.11\", "
+            "\"text\": \"Port 2 \\u001b link down\"}\n");
   EXPECT_EQ(test::ParseJson(FormatEventJson(trap))->Text("text"), "Port 2 \x1b link down");
   EXPECT_EQ(test::ParseJson(FormatEventJson(verdict))->Text("name"), "core");
 }

@@ -85,7 +85,8 @@ ok "Depends: $depends"
 dpkg-deb -x "$deb" "$tmp/tree"
 dpkg-deb -e "$deb" "$tmp/control"
 [ -x "$tmp/control/postinst" ] || fail "no executable postinst"
-expected=(usr/bin/switchdesk-cli usr/share/switchdesk/define.ecf usr/share/man/man1/switchdesk-cli.1.gz)
+expected=(usr/bin/switchdesk-cli usr/share/switchdesk/define.ecf usr/share/man/man1/switchdesk-cli.1.gz
+          usr/share/doc/switchdesk/copyright usr/share/bash-completion/completions/switchdesk-cli)
 if [ "$window" -eq 1 ]; then
   expected+=(usr/bin/switchdesk usr/share/applications/org.switchdesk.Switchdesk.desktop
              usr/share/metainfo/org.switchdesk.Switchdesk.metainfo.xml
@@ -96,6 +97,12 @@ for f in "${expected[@]}"; do [ -f "$tmp/tree/$f" ] || fail "the package lacks /
 cmp -s "$tmp/tree/usr/share/switchdesk/define.ecf" "$build/cfg/define.ecf" ||
   fail "the packaged define.ecf is not the build's default"
 ok "the package holds ${#expected[@]} expected files and a postinst"
+
+copyright=$tmp/tree/usr/share/doc/switchdesk/copyright
+head -n 1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "the copyright file is not in Debian's machine-readable format"
+grep -qx 'License: GPL-3.0-or-later' "$copyright" || fail "the copyright file names no GPL-3.0-or-later"
+ok "the copyright file is machine-readable and names GPL-3.0-or-later"
 
 for page in "$tmp"/tree/usr/share/man/man1/*.1.gz; do
   warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null || true)

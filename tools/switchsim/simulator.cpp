@@ -537,11 +537,12 @@ const ReceivedImage* Simulator::Image(std::uint32_t ip) const {
 }
 
 std::vector<std::uint8_t> Simulator::TftpErrorPacket(std::uint16_t code, std::string_view text) const {
-  std::vector<std::uint8_t> d(4);
+  // Sized once and filled in place (opcode, code, text, NUL): GCC 12 at -O3 reports a false
+  // -Warray-bounds when a 4-byte vector grows by insert.
+  std::vector<std::uint8_t> d(4 + text.size() + 1, 0);
   PutU16(d.data(), kSimTftpError);
   PutU16(d.data() + 2, code);
-  d.insert(d.end(), text.begin(), text.end());
-  d.push_back(0);
+  std::copy(text.begin(), text.end(), d.begin() + 4);
   return d;
 }
 
