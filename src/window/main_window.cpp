@@ -291,8 +291,15 @@ void MainWindow::ConnectCommands() {
   on_click(Control::DhcpRefresh, [this] {
     if (operations_) operations_->OnDhcpRefresh();
   });
-  connect(this, &MainWindow::discoveryClicked, this, [this] { OnListClicked(TableKind::Discovery); });
-  connect(this, &MainWindow::monitorClicked, this, [this] { OnListClicked(TableKind::Monitor); });
+  connect(this, &MainWindow::discoveryClicked, this, [this] { OnListSelection(TableKind::Discovery); });
+  connect(this, &MainWindow::monitorClicked, this, [this] { OnListSelection(TableKind::Monitor); });
+  // However the selection changes (mouse, arrow keys, a program), the button follows it. The
+  // list controls have installed their selection models by now. Queued, so that the lists are
+  // read once the change that moved the selection has finished.
+  connect(discovery_list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { OnListSelection(TableKind::Discovery); }, Qt::QueuedConnection);
+  connect(monitor_list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { OnListSelection(TableKind::Monitor); }, Qt::QueuedConnection);
   connect(this, &MainWindow::discoveryDoubleClicked, this, [this] { core_->OnDiscoveryDoubleClick(); });
   connect(this, &MainWindow::monitorDoubleClicked, this, [this] { commands_->OnMonitorDoubleClick(); });
   connect(this, &MainWindow::discoveryColumnClicked, this, [this](int column) { core_->OnColumnClickDiscovery(column); });
@@ -375,9 +382,9 @@ void MainWindow::OnUpgradeFirmware() {
   if (target && firmware_upgrade_) firmware_upgrade_(*target);
 }
 
-void MainWindow::OnListClicked(TableKind list) {
+void MainWindow::OnListSelection(TableKind list) {
   if (!operations_) return;
-  ButtonOf(Control::DhcpRefresh)->setEnabled(operations_->OnListClicked(list));
+  ButtonOf(Control::DhcpRefresh)->setEnabled(operations_->OnListSelection(list));
 }
 
 bool MainWindow::StartNetwork() {

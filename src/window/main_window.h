@@ -177,8 +177,9 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   void OnAbout();
   void OnDiscover();
   void OnUpgradeFirmware();
-  // A mouse click in a list sets "DHCP Refresh" as the device operations say.
-  void OnListClicked(TableKind list);
+  // A mouse click in a list, or any change of its selection (keyboard, program), sets "DHCP
+  // Refresh" as the device operations say.
+  void OnListSelection(TableKind list);
   // The device operations over the given sender, or over the window's own sockets; the
   // firmware upgrade over the given services, or the window's own.
   void CreateOperations();
