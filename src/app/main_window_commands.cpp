@@ -55,4 +55,14 @@ void MainWindowCommands::OnClearLog() { ClearEventLog(); }
 
 void MainWindowCommands::OnRefreshTime(int seconds) { dialog_.SetRefreshInterval(seconds); }
 
+bool MainWindowCommands::MayClose() {
+  if (!dialog_.MonitorListChanged()) return true;
+  switch (questions_.AskSaveDiscardCancel(kSaveMonitorListQuestion, kTitleWarning, MessageIcon::Warning)) {
+    case SaveChoice::Save: return dialog_.OnMonitorSave();
+    case SaveChoice::Discard: return true;
+    case SaveChoice::Cancel: return false;
+  }
+  return false;
+}
+
 }  // namespace sd

@@ -20,6 +20,8 @@ inline constexpr std::string_view kSelectOneMonitored = "Please select one devic
 inline constexpr std::string_view kFirmwareOnly =
     "Switch cannot be configured.\nPlease upload firmware and retry.";
 inline constexpr std::string_view kBrowserFailed = "Unable to open Web browser.";
+inline constexpr std::string_view kSaveMonitorListQuestion =
+    "The Monitor List has changed since it was last saved.\nSave it before closing?";
 
 class MainWindowCommands {
  public:
@@ -41,6 +43,11 @@ class MainWindowCommands {
   void OnClearLog();
   // One of the "Refresh time" items: the poll thread's interval from its next pass on.
   void OnRefreshTime(int seconds);
+  // Before the window closes ("Exit", File > "Exit", the close box): true when it may close.
+  // An unchanged Monitor List closes without a question. A changed one asks whether to save it:
+  // "Save" writes it as "Monitor save" does and closes only when that worked, "Discard" closes,
+  // "Cancel" keeps the window open.
+  bool MayClose();
 
  private:
   void OpenWebOnSelectedMonitorDevice();

@@ -478,6 +478,11 @@ void MainWindow::OnAbout() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  // A changed Monitor List is saved, dropped or kept open as the user answers.
+  if (!commands_->MayClose()) {
+    event->ignore();
+    return;
+  }
   StopNetwork();
   if (on_close_) on_close_();
   event->accept();

@@ -147,7 +147,8 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   QAction* ActionOf(Command command) const;
 
   // Called when the window closes (the "Exit" button, File > "Exit", the close box), before it
-  // goes away.
+  // goes away. When the Monitor List changed since it was loaded or saved, each of the three
+  // first asks whether to save it (see MainWindowCommands::MayClose); "Cancel" keeps it open.
   void SetCloseHandler(std::function<void()> handler) { on_close_ = std::move(handler); }
 
  signals:

@@ -11,8 +11,8 @@
 
 namespace sd::test {
 
-// Answers each question with the next scripted answer (OK when the script has run out) and
-// records what was asked.
+// Answers each question with the next scripted answer (OK, or Discard, when the script has run
+// out) and records what was asked.
 class ScriptedQuestions : public IQuestions {
  public:
   bool AskOkCancel(std::string_view text, std::string_view title, MessageIcon icon) override {
@@ -22,7 +22,16 @@ class ScriptedQuestions : public IQuestions {
     answers.pop_front();
     return ok;
   }
+  // The next scripted choice; Discard when the script has run out.
+  SaveChoice AskSaveDiscardCancel(std::string_view text, std::string_view title, MessageIcon icon) override {
+    asked.push_back({std::string(text), std::string(title), icon});
+    if (save_choices.empty()) return SaveChoice::Discard;
+    const SaveChoice choice = save_choices.front();
+    save_choices.pop_front();
+    return choice;
+  }
   std::deque<bool> answers;
+  std::deque<SaveChoice> save_choices;
   std::vector<ShownMessage> asked;
 };
 
