@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "window/dialog_colours.h"
+#include "window/dialog_layout.h"
 
 namespace sd::gui {
 
@@ -50,7 +51,12 @@ CAdd_remoteIP::CAdd_remoteIP(AddressCheck check, QWidget* parent)
 }
 
 void CAdd_remoteIP::OnOK() {
-  if (!check_ || check_(Address())) QDialog::accept();
+  if (!check_ || check_(Address())) {
+    QDialog::accept();
+    return;
+  }
+  // The address was refused: it is typed again from its first part.
+  FocusRefusedField(*address_edit_->Field(0));
 }
 
 bool QtRemoteIpDialog::Run(const std::function<bool(std::uint32_t address)>& apply) {
