@@ -12,8 +12,8 @@ class IDesktopShell {
   // Starts the web browser with the switch's address as its only argument (no scheme, no
   // path). False when no browser could be started.
   virtual bool OpenWebBrowser(std::string_view address) = 0;
-  // Opens the file in the desktop's text editor. Whether that worked is not looked at.
-  virtual void OpenTextEditor(std::string_view path) = 0;
+  // Opens the file in the desktop's text editor. False when no editor could be started.
+  virtual bool OpenTextEditor(std::string_view path) = 0;
 };
 
 }  // namespace sd

@@ -229,9 +229,10 @@ bool DesktopShell::OpenWebBrowser(std::string_view text) {
   return StartIfFound({QStringLiteral("x-www-browser"), address}).value_or(false);
 }
 
-void DesktopShell::OpenTextEditor(std::string_view path) {
+bool DesktopShell::OpenTextEditor(std::string_view path) {
   const QString file = ToQString(path);
-  if (!StartIfFound({QStringLiteral("xdg-open"), file})) StartIfFound({QStringLiteral("editor"), file});
+  if (StartIfFound({QStringLiteral("xdg-open"), file}).value_or(false)) return true;
+  return StartIfFound({QStringLiteral("editor"), file}).value_or(false);
 }
 
 }  // namespace sd::gui

@@ -10,8 +10,8 @@
 //   3. x-www-browser, Debian's system-wide choice.
 // xdg-open itself is no browser here: it takes an address without a scheme for a file name.
 //
-// The text editor is whatever xdg-open chooses for the file, else the Debian "editor"
-// alternative. Programs are started detached, so they outlive the utility.
+// The text editor is whatever xdg-open chooses for the file, else (when xdg-open is missing or
+// cannot be started) the Debian "editor" alternative. Programs are started detached, so they outlive the utility.
 
 #include <QString>
 #include <QStringList>
@@ -53,7 +53,7 @@ class DesktopShell : public IDesktopShell {
   explicit DesktopShell(Platform platform) : platform_(std::move(platform)) {}
 
   bool OpenWebBrowser(std::string_view address) override;
-  void OpenTextEditor(std::string_view path) override;
+  bool OpenTextEditor(std::string_view path) override;
 
   // The commands of $BROWSER, in order, each with the address in place.
   QList<QStringList> BrowserVariableCommands(const QString& address) const;

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "devices/monitor_file.h"
@@ -286,6 +288,26 @@ TEST_F(MainWindowCommandsTest, SaveDiscardAndCancelEachDoWhatTheySay) {
   file_dialogs.save_answer.reset();
   EXPECT_FALSE(dlg.OnMonitorSaveAs());
   EXPECT_TRUE(dlg.MonitorListChanged());
+}
+
+TEST_F(MainWindowCommandsTest, ViewLogWithoutAnEditorSaysWhereTheLogIs) {
+  desktop.editor_starts = false;
+  commands.OnViewLog();
+  EXPECT_EQ(desktop.editor_paths, std::vector<std::string>{dir.File("syslog.log")});
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].title, "Warning");
+  EXPECT_NE(messages.shown[0].text.find("xdg-open"), std::string::npos) << messages.shown[0].text;
+  EXPECT_NE(messages.shown[0].text.find(dir.File("syslog.log")), std::string::npos) << messages.shown[0].text;
+}
+
+TEST_F(MainWindowCommandsTest, ClearLogThatCannotRemoveTheLogSaysWhyAndWhere) {
+  // A folder in the log's place cannot be removed as a file, nor opened as one.
+  std::filesystem::create_directories(dir.File("syslog.log") + "/kept");
+  commands.OnClearLog();
+  EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{
+                                ErrorBox("The event log " + dir.File("syslog.log") + " could not be cleared: " +
+                                         std::generic_category().message(EISDIR) + ".")}));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("syslog.log") + "/kept"));
 }
 
 TEST_F(MainWindowCommandsTest, RefreshTimeSetsThePollInterval) {

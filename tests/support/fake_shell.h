@@ -42,9 +42,13 @@ class RecordingDesktopShell : public IDesktopShell {
     browser_addresses.emplace_back(address);
     return browser_starts;
   }
-  void OpenTextEditor(std::string_view path) override { editor_paths.emplace_back(path); }
+  bool OpenTextEditor(std::string_view path) override {
+    editor_paths.emplace_back(path);
+    return editor_starts;
+  }
 
   bool browser_starts = true;
+  bool editor_starts = true;
   std::vector<std::string> browser_addresses;
   std::vector<std::string> editor_paths;
 };

@@ -182,7 +182,7 @@ TEST(DesktopShellTest, TextEditorIsXdgOpenElseTheEditorAlternative) {
   for (const auto& [installed, expected] : cases) {
     FakeDesktop desktop{installed, std::nullopt};
     DesktopShell shell = desktop.Shell();
-    shell.OpenTextEditor("/cfg/syslog.log");
+    EXPECT_EQ(shell.OpenTextEditor("/cfg/syslog.log"), !expected.isEmpty());
     if (expected.isEmpty()) {
       EXPECT_TRUE(desktop.started.empty());
     } else {
@@ -190,6 +190,15 @@ TEST(DesktopShellTest, TextEditorIsXdgOpenElseTheEditorAlternative) {
       EXPECT_EQ(desktop.started[0], expected);
     }
   }
+}
+
+TEST(DesktopShellTest, AnXdgOpenThatFailsToStartFallsBackToTheEditorAlternative) {
+  FakeDesktop desktop{{"xdg-open", "editor"}, std::nullopt};
+  desktop.start_succeeds = false;
+  DesktopShell shell = desktop.Shell();
+  EXPECT_FALSE(shell.OpenTextEditor("/cfg/syslog.log"));
+  EXPECT_EQ(desktop.started, (std::vector<QStringList>{{"/usr/bin/xdg-open", "/cfg/syslog.log"},
+                                                       {"/usr/bin/editor", "/cfg/syslog.log"}}));
 }
 
 }  // namespace
