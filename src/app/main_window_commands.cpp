@@ -47,7 +47,10 @@ void MainWindowCommands::OpenWebOnSelectedMonitorDevice() {
     messages_.Error(kFirmwareOnly);
     return;
   }
-  if (!desktop_.OpenWebBrowser(GetText(entry.ip_text))) messages_.Error(kBrowserFailed);
+  // The window stays live while the desktop is asked for its browser.
+  desktop_.OpenWebBrowser(GetText(entry.ip_text), [this](bool started) {
+    if (!started) messages_.Error(kBrowserFailed);
+  });
 }
 
 void MainWindowCommands::OnViewLog() {

@@ -2,6 +2,7 @@
 // Scripted stand-ins for the OK/Cancel questions and the desktop's programs.
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,9 +39,9 @@ class ScriptedQuestions : public IQuestions {
 // Records the programs that would be started; the browser starts when `browser_starts`.
 class RecordingDesktopShell : public IDesktopShell {
  public:
-  bool OpenWebBrowser(std::string_view address) override {
+  void OpenWebBrowser(std::string_view address, std::function<void(bool started)> done) override {
     browser_addresses.emplace_back(address);
-    return browser_starts;
+    done(browser_starts);
   }
   bool OpenTextEditor(std::string_view path) override {
     editor_paths.emplace_back(path);
