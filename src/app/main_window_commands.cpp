@@ -1,6 +1,7 @@
 #include "app/main_window_commands.h"
 
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "settings/event_log.h"
@@ -46,13 +47,42 @@ void MainWindowCommands::OpenWebOnSelectedMonitorDevice() {
     messages_.Error(kFirmwareOnly);
     return;
   }
-  if (!desktop_.OpenWebBrowser(GetText(entry.ip_text))) messages_.Error(kBrowserFailed);
+  // The window stays live while the desktop is asked for its browser.
+  desktop_.OpenWebBrowser(GetText(entry.ip_text), [this](bool started) {
+    if (!started) messages_.Error(kBrowserFailed);
+  });
 }
 
-void MainWindowCommands::OnViewLog() { desktop_.OpenTextEditor(EventLogPath()); }
+void MainWindowCommands::OnViewLog() {
+  const std::string path = EventLogPath();
+  if (!desktop_.OpenTextEditor(path)) messages_.Warning(EditorMissingMessage(path));
+}
 
-void MainWindowCommands::OnClearLog() { ClearEventLog(); }
+void MainWindowCommands::OnClearLog() {
+  const std::string path = EventLogPath();
+  if (const int error = ClearEventLog(); error != 0) messages_.Error(ClearLogFailedMessage(path, error));
+}
+
+std::string EditorMissingMessage(std::string_view log_path) {
+  return "No text editor could be started (neither xdg-open nor editor).\nThe event log is " +
+         std::string(log_path);
+}
+
+std::string ClearLogFailedMessage(std::string_view log_path, int error) {
+  return "The event log " + std::string(log_path) + " could not be cleared: " +
+         std::generic_category().message(error) + ".";
+}
 
 void MainWindowCommands::OnRefreshTime(int seconds) { dialog_.SetRefreshInterval(seconds); }
+
+bool MainWindowCommands::MayClose() {
+  if (!dialog_.MonitorListChanged()) return true;
+  switch (questions_.AskSaveDiscardCancel(kSaveMonitorListQuestion, kTitleWarning, MessageIcon::Warning)) {
+    case SaveChoice::Save: return dialog_.OnMonitorSave();
+    case SaveChoice::Discard: return true;
+    case SaveChoice::Cancel: return false;
+  }
+  return false;
+}
 
 }  // namespace sd

@@ -4,6 +4,7 @@
 // refresh-time choice. They run on the user-interface thread and tell the user through the
 // interfaces they are given.
 
+#include <string>
 #include <string_view>
 
 #include "app/switchdesk_dlg.h"
@@ -20,6 +21,13 @@ inline constexpr std::string_view kSelectOneMonitored = "Please select one devic
 inline constexpr std::string_view kFirmwareOnly =
     "Switch cannot be configured.\nPlease upload firmware and retry.";
 inline constexpr std::string_view kBrowserFailed = "Unable to open Web browser.";
+inline constexpr std::string_view kSaveMonitorListQuestion =
+    "The Monitor List has changed since it was last saved.\nSave it before closing?";
+
+// "View log" when no text editor starts: where the log is, so the user can open it.
+std::string EditorMissingMessage(std::string_view log_path);
+// "Clear log" when the log could not be removed or made again: the path and the reason.
+std::string ClearLogFailedMessage(std::string_view log_path, int error);
 
 class MainWindowCommands {
  public:
@@ -35,12 +43,19 @@ class MainWindowCommands {
   void OnAccessWeb();
   // Double click on the Monitor List: as "Access web", whatever the Discovery List selects.
   void OnMonitorDoubleClick();
-  // "View log": the event log in the desktop's text editor.
+  // "View log": the event log in the desktop's text editor; when none starts, a warning names
+  // the log's path.
   void OnViewLog();
-  // "Clear log": the event log emptied, without asking.
+  // "Clear log": the event log emptied, without asking; an error names the path and the reason
+  // when it could not be.
   void OnClearLog();
   // One of the "Refresh time" items: the poll thread's interval from its next pass on.
   void OnRefreshTime(int seconds);
+  // Before the window closes ("Exit", File > "Exit", the close box): true when it may close.
+  // An unchanged Monitor List closes without a question. A changed one asks whether to save it:
+  // "Save" writes it as "Monitor save" does and closes only when that worked, "Discard" closes,
+  // "Cancel" keeps the window open.
+  bool MayClose();
 
  private:
   void OpenWebOnSelectedMonitorDevice();

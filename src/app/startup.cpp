@@ -1,10 +1,13 @@
 #include "app/startup.h"
 
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "app/network_engine.h"
 #include "app/switchdesk_dlg.h"
+#include "net/udp_socket.h"
+#include "settings/config_folder.h"
 #include "protocol/operation_context.h"
 #include "settings/settings_file.h"
 #include "settings/trap_store.h"
@@ -23,6 +26,23 @@ std::string IgmpUnavailableMessage() {
          "the group's requests.";
 }
 
+bool WarnIgmpUnavailableOnce(IMessages& messages) {
+  const std::filesystem::path marker = std::filesystem::path(ConfigFolderPath()) / kIgmpWarningShownFile;
+  std::error_code ec;
+  if (std::filesystem::exists(marker, ec)) return false;
+  messages.Warning(IgmpUnavailableMessage());
+  // Remembered only when the folder takes the file; otherwise the warning comes again next time.
+  std::ofstream out(marker, std::ios::trunc);
+  out << "The warning that IGMP membership reports need the CAP_NET_RAW capability was shown.\n"
+         "Remove this file to see it again at the next start.\n";
+  return true;
+}
+
+std::string MissingCapabilityNote() {
+  if (RawIgmpSocket::Open()) return "";
+  return "IGMP membership reports: not sent, the CAP_NET_RAW capability is missing.";
+}
+
 bool LoadSettingsAndDeviceLists(CSwitchdeskDlg& dialog, IMessages& messages) {
   const bool settings_loaded = LoadSettings(messages) == 0;
   if (!settings_loaded) messages.Error("This will cause the application to fail.");
@@ -39,8 +59,9 @@ StartupOutcome StartNetworkEngine(NetworkEngine& engine, IMessages& messages) {
   ResetOperationContext();
   if (outcome.can_run) {
     outcome.igmp_reports = engine.StartIgmpReportThread();
-    // Said once, at start-up, when reports are wanted; everything else works without them.
-    if (!outcome.igmp_reports && Settings.multicast_timer_flag != 0) messages.Warning(IgmpUnavailableMessage());
+    // Said at start-up when reports are wanted, once per settings folder; everything else works
+    // without them, and the About box and --version name what is missing.
+    if (!outcome.igmp_reports && Settings.multicast_timer_flag != 0) WarnIgmpUnavailableOnce(messages);
   }
   return outcome;
 }

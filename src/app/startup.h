@@ -16,6 +16,18 @@ class TrapStore;
 // is missing and the command that grants it to this very program.
 std::string IgmpUnavailableMessage();
 
+// The file beside define.ecf, monitor.cfg and syslog.log that remembers that the warning above
+// was shown for this settings folder.
+inline constexpr const char* kIgmpWarningShownFile = "igmp-warning-shown";
+// Shows IgmpUnavailableMessage() as a warning unless it was shown before for the settings folder
+// in use, and remembers it there. True when it was shown now.
+bool WarnIgmpUnavailableOnce(IMessages& messages);
+
+// A line for the About box and `switchdesk-cli --version` when this program cannot open the raw
+// socket of the IGMP membership reports (it lacks CAP_NET_RAW); "" when it can. Opening the
+// socket sends nothing; it is closed at once.
+std::string MissingCapabilityNote();
+
 struct StartupOutcome {
   bool settings_loaded = false;
   // False when the multicast socket could not be opened: the program must end.
@@ -32,7 +44,8 @@ struct StartupOutcome {
 // clears both tables; loads monitor.cfg. True when the settings were read.
 bool LoadSettingsAndDeviceLists(CSwitchdeskDlg& dialog, IMessages& messages);
 // The network's half: opens the sockets; starts the poll thread; clears the operation context;
-// starts the IGMP report thread, warning once when reports are configured but cannot be sent.
+// starts the IGMP report thread, warning when reports are configured but cannot be sent (once
+// per settings folder, see WarnIgmpUnavailableOnce).
 // Leaves settings_loaded false.
 StartupOutcome StartNetworkEngine(NetworkEngine& engine, IMessages& messages);
 

@@ -96,8 +96,10 @@ class CSwitchdeskDlg {
 
   // The monitor list file.
   bool WriteMonitorFile(const std::string& path) { return monitor_file_.WriteMonitorFile(path); }
-  void OnMonitorSave() { monitor_file_.OnMonitorSave(); }
-  void OnMonitorSaveAs() { monitor_file_.OnMonitorSaveAs(); }
+  bool OnMonitorSave() { return monitor_file_.OnMonitorSave(); }
+  bool OnMonitorSaveAs() { return monitor_file_.OnMonitorSaveAs(); }
+  // Whether the Monitor List changed since it was loaded or last saved.
+  bool MonitorListChanged() const { return lists_.MonitorListChanged(); }
   void OnMonitorLoad() { monitor_file_.OnMonitorLoad(); }
 
  private:

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "app/startup.h"
 #include "common/version.h"
 #include "operations/configuration_form.h"
 #include "protocol/device_record.h"
@@ -506,9 +507,12 @@ std::string HelpText(std::string_view topic) {
 }
 
 std::string VersionText() {
-  return std::string("switchdesk-cli: ") + kProgramVersionText + "\nProtocol Version " +
-         FormatProtocolVersion(VERSION_MAJOR, VERSION_MINOR_REPLY, VERSION_INTERFACE_MANAGER) + "\n" +
-         DescribeConfigFolder() + "\n";
+  std::string text = std::string("switchdesk-cli: ") + kProgramVersionText + "\nProtocol Version " +
+                     FormatProtocolVersion(VERSION_MAJOR, VERSION_MINOR_REPLY, VERSION_INTERFACE_MANAGER) + "\n" +
+                     DescribeConfigFolder() + "\n";
+  // What the start-up warning said once, named for as long as it holds.
+  if (const std::string note = MissingCapabilityNote(); !note.empty()) text += note + "\n";
+  return text;
 }
 
 }  // namespace sd::cli

@@ -30,22 +30,37 @@ int ConsoleMessages::Warnings() const {
   return warnings_;
 }
 
-bool ConsoleQuestions::AskOkCancel(std::string_view text, std::string_view title, MessageIcon) {
-  if (assume_ok_) return true;
+std::optional<std::string> ConsoleQuestions::Ask(std::string_view text, std::string_view title,
+                                                 std::string_view choices, std::string_view yes_answer) {
   if (!console_.interactive) {
-    console_.err << title << ": " << text << "\nCancel: there is no terminal to answer at; --yes answers OK.\n";
+    console_.err << title << ": " << text << "\nCancel: there is no terminal to answer at; --yes answers "
+                 << yes_answer << ".\n";
     console_.err.flush();
-    return false;
+    return std::nullopt;
   }
-  console_.err << title << ": " << text << " [OK/Cancel] ";
+  console_.err << title << ": " << text << " [" << choices << "] ";
   console_.err.flush();
   std::string answer;
-  if (!std::getline(console_.in, answer)) return false;
+  if (!std::getline(console_.in, answer)) return std::nullopt;
   answer.erase(std::remove_if(answer.begin(), answer.end(), [](unsigned char c) { return std::isspace(c); }),
                answer.end());
   std::transform(answer.begin(), answer.end(), answer.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return answer == "ok" || answer == "o" || answer == "yes" || answer == "y";
+  return answer;
+}
+
+bool ConsoleQuestions::AskOkCancel(std::string_view text, std::string_view title, MessageIcon) {
+  if (assume_ok_) return true;
+  const std::optional<std::string> answer = Ask(text, title, "OK/Cancel", "OK");
+  return answer && (*answer == "ok" || *answer == "o" || *answer == "yes" || *answer == "y");
+}
+
+SaveChoice ConsoleQuestions::AskSaveDiscardCancel(std::string_view text, std::string_view title, MessageIcon) {
+  if (assume_ok_) return SaveChoice::Save;
+  const std::optional<std::string> answer = Ask(text, title, "Save/Discard/Cancel", "Save");
+  if (answer && (*answer == "save" || *answer == "s")) return SaveChoice::Save;
+  if (answer && (*answer == "discard" || *answer == "d")) return SaveChoice::Discard;
+  return SaveChoice::Cancel;
 }
 
 bool ArgumentRemoteIpDialog::Run(const std::function<bool(std::uint32_t address)>& apply) {

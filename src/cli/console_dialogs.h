@@ -63,8 +63,16 @@ class ConsoleQuestions : public IQuestions {
   // anything else (or the end of the input) Cancel. Without a terminal the answer is Cancel,
   // and the user is told that --yes answers OK.
   bool AskOkCancel(std::string_view text, std::string_view title, MessageIcon icon) override;
+  // Asks "Title: text [Save/Discard/Cancel]" the same way: "save" or "s" is Save, "discard" or
+  // "d" Discard, anything else Cancel; --yes answers Save, no terminal Cancel.
+  SaveChoice AskSaveDiscardCancel(std::string_view text, std::string_view title, MessageIcon icon) override;
 
  private:
+  // The lower-case answer typed at the terminal without blanks; nothing without a terminal (the
+  // user is told that --yes answers `yes_answer`) or at the end of the input.
+  std::optional<std::string> Ask(std::string_view text, std::string_view title, std::string_view choices,
+                                 std::string_view yes_answer);
+
   Console& console_;
   bool assume_ok_;
 };

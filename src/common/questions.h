@@ -8,12 +8,17 @@
 
 namespace sd {
 
+enum class SaveChoice { Save, Discard, Cancel };
+
 class IQuestions {
  public:
   virtual ~IQuestions() = default;
   // A modal box with the buttons OK and Cancel. True when the user chose OK; Cancel, Escape
   // and closing the box give false.
   virtual bool AskOkCancel(std::string_view text, std::string_view title, MessageIcon icon) = 0;
+  // A modal box with the buttons "Save", "Discard" and "Cancel", Save the default. Escape and
+  // closing the box give Cancel.
+  virtual SaveChoice AskSaveDiscardCancel(std::string_view text, std::string_view title, MessageIcon icon) = 0;
 };
 
 }  // namespace sd

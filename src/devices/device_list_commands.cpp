@@ -74,6 +74,7 @@ void DeviceListCommands::TransferToMonitorList(const std::vector<int>& discovery
     e.status_image = kStatusImageNone;
     e.row_state = kRowStateNew;
     monitor.Store(m.index, e);
+    lists_.NoteMonitorListChanged();
     rows_.RefreshMonitorRow(m.index);
     lists_.DiscoveryListControl().DeleteRow(rows_.FindDiscoveryRowByMac(GetText(e.mac_text)));
     discovery.Zero(index);
@@ -110,6 +111,7 @@ void DeviceListCommands::RemoveMonitorRows(const std::vector<int>& monitor_rows)
     const FindResult f = lists_.MonitorTable().FindByIp(list.Text(row, kMonitorColumnIp));
     if (!f.found) continue;
     lists_.MonitorTable().Zero(f.index);
+    lists_.NoteMonitorListChanged();
     removed.push_back(row);
   }
   lists_.MonitorTable().Compact(kDeviceTableCapacity);
@@ -158,6 +160,7 @@ void DeviceListCommands::AddByAddress() {
     return;
   }
   monitor.Store(index, *candidate);
+  lists_.NoteMonitorListChanged();
   rows_.RefreshMonitorRow(index);
 }
 

@@ -86,6 +86,13 @@ class DeviceLists {
   int RefreshIntervalSeconds() const { return refresh_interval_.Seconds(); }
   bool SetRefreshInterval(int seconds) { return refresh_interval_.SetSeconds(seconds); }
 
+  // Whether the user changed the Monitor List (a transfer, a deletion, "Add item", a load that
+  // added devices) since it was loaded at start-up or last written to a file. What the switches
+  // report into its entries is no such change. User-interface thread only.
+  bool MonitorListChanged() const { return monitor_changed_; }
+  void NoteMonitorListChanged() { monitor_changed_ = true; }
+  void NoteMonitorListSaved() { monitor_changed_ = false; }
+
  private:
   IListControl& discovery_list_;
   IListControl& monitor_list_;
@@ -94,6 +101,7 @@ class DeviceLists {
   // After the members it refers to: it couples the two list controls while it lives.
   DeviceRows rows_;
   RefreshInterval refresh_interval_;
+  bool monitor_changed_ = false;
 };
 
 // Notes the first selected row of each list and selects it again on Restore(): filing may

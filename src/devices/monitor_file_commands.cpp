@@ -60,6 +60,8 @@ void MonitorFileCommands::LoadMonitorFileAtStartup() {
         record.status_image == kStatusImageNotAlive ? kStatusImageNotAlive : kStatusImageNone;
     Append(record);
   }
+  // The list is now what the file holds.
+  lists_.NoteMonitorListSaved();
 }
 
 void MonitorFileCommands::OnMonitorLoad() {
@@ -91,6 +93,7 @@ void MonitorFileCommands::OnMonitorLoad() {
       return;
     }
     Append(record);
+    lists_.NoteMonitorListChanged();
   }
 }
 
@@ -104,17 +107,21 @@ bool MonitorFileCommands::WriteEntries(const std::string& path, int count) {
 }
 
 bool MonitorFileCommands::WriteMonitorFile(const std::string& path) {
-  return WriteEntries(path, lists_.MonitorTable().Count());
+  if (!WriteEntries(path, lists_.MonitorTable().Count())) return false;
+  lists_.NoteMonitorListSaved();
+  return true;
 }
 
-void MonitorFileCommands::OnMonitorSave() { WriteMonitorFile(MonitorFilePath()); }
+bool MonitorFileCommands::OnMonitorSave() { return WriteMonitorFile(MonitorFilePath()); }
 
-void MonitorFileCommands::OnMonitorSaveAs() {
+bool MonitorFileCommands::OnMonitorSaveAs() {
   const int noted = lists_.MonitorTable().Count();
   const auto path = file_dialogs_.AskSavePath(MonitorFileDialog("Default.cfg"));
-  if (!path) return;
+  if (!path) return false;
   // Entries cannot leave while the dialog is open, but never write more than are in use.
-  WriteEntries(*path, std::min(noted, lists_.MonitorTable().Count()));
+  if (!WriteEntries(*path, std::min(noted, lists_.MonitorTable().Count()))) return false;
+  lists_.NoteMonitorListSaved();
+  return true;
 }
 
 }  // namespace sd

@@ -27,13 +27,15 @@ class MonitorFileCommands {
   void LoadMonitorFileAtStartup();
 
   // Writes the Monitor List to `path`, replacing the file only once the new one is complete.
-  // On failure the user is told and the previous file stays as it was; false then.
+  // On failure the user is told and the previous file stays as it was; false then. A list
+  // written counts as unchanged again (DeviceLists::MonitorListChanged).
   bool WriteMonitorFile(const std::string& path);
 
-  // "Monitor save": the list to monitor.cfg in the settings folder.
-  void OnMonitorSave();
-  // "Monitor save as": the list to a file the user picks (initially "Default.cfg").
-  void OnMonitorSaveAs();
+  // "Monitor save": the list to monitor.cfg in the settings folder. True when it was written.
+  bool OnMonitorSave();
+  // "Monitor save as": the list to a file the user picks (initially "Default.cfg"). True when
+  // it was written; false when the user cancelled or the write failed.
+  bool OnMonitorSaveAs();
   // "Monitor load": merges a file the user picks (initially "monitor.cfg") into the list.
   // Records whose IP address or MAC address is already monitored are skipped with a warning,
   // records without an IP address silently; once the list holds 256 devices the rest are

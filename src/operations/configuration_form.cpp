@@ -127,17 +127,19 @@ std::optional<Refusal> ConfigurationForm::CheckAddresses(const ConfigurationInpu
                                                          const TargetDevice& target,
                                                          DeviceRecord& record) const {
   record.ip = input.ip;
-  if (!IsValidSwitchAddress(record.ip)) return Refusal{kInvalidIpMessage};
-  if (IsDuplicate(record.ip, target)) return Refusal{kDuplicateIpMessage, kDuplicateIpTitle};
-  if (!IsValidMaskOctets(input.subnet_mask)) return Refusal{kInvalidSubnetMaskMessage};
+  if (!IsValidSwitchAddress(record.ip)) return Refusal{ConfigurationField::Ip, kInvalidIpMessage};
+  if (IsDuplicate(record.ip, target)) return Refusal{ConfigurationField::Ip, kDuplicateIpMessage, kDuplicateIpTitle};
+  if (!IsValidMaskOctets(input.subnet_mask)) return Refusal{ConfigurationField::SubnetMask, kInvalidSubnetMaskMessage};
   SetSubnetMask(record, input.subnet_mask);
-  if (!IsValidSwitchAddress(input.gateway)) return Refusal{kInvalidGatewayMessage};
+  if (!IsValidSwitchAddress(input.gateway)) return Refusal{ConfigurationField::Gateway, kInvalidGatewayMessage};
   SetGateway(record, input.gateway);
-  if (IsNetworkOrBroadcast(record.ip, record.subnet_mask)) return Refusal{kInvalidSubnetMaskMessage};
-  if ((record.ip & record.subnet_mask) != (record.gateway & record.subnet_mask)) {
-    return Refusal{kGatewaySubnetMessage};
+  if (IsNetworkOrBroadcast(record.ip, record.subnet_mask)) {
+    return Refusal{ConfigurationField::SubnetMask, kInvalidSubnetMaskMessage};
   }
-  if (!IsContiguousMask(record.subnet_mask)) return Refusal{kInvalidSubnetMaskMessage};
+  if ((record.ip & record.subnet_mask) != (record.gateway & record.subnet_mask)) {
+    return Refusal{ConfigurationField::Gateway, kGatewaySubnetMessage};
+  }
+  if (!IsContiguousMask(record.subnet_mask)) return Refusal{ConfigurationField::SubnetMask, kInvalidSubnetMaskMessage};
   return std::nullopt;
 }
 
@@ -156,7 +158,9 @@ std::optional<Refusal> ConfigurationForm::FillRecord(const ConfigurationInput& i
   SetText(record.system_name, input.system_name);
   SetText(record.location, input.location);
 
-  if (input.password.empty() || input.password.size() > kDialogTextLimit) return Refusal{kPasswordLengthMessage};
+  if (input.password.empty() || input.password.size() > kDialogTextLimit) {
+    return Refusal{ConfigurationField::Password, kPasswordLengthMessage};
+  }
   SetText(record.password, input.password);
   SetText(record.mac_text, view_.mac_text);
 
@@ -167,13 +171,17 @@ std::optional<Refusal> ConfigurationForm::FillRecord(const ConfigurationInput& i
   }
 
   SetTrapIp(record, input.trap_ip);
-  if (record.trap_ip != 0 && IsValidHostAddress(record.trap_ip) != 0) return Refusal{kTrapIpMessage};
+  if (record.trap_ip != 0 && IsValidHostAddress(record.trap_ip) != 0) {
+    return Refusal{ConfigurationField::TrapIp, kTrapIpMessage};
+  }
 
   if (Settings.multicast_interface_on_off == 1 && view_.group_interval_enabled) {
     const std::string_view text = input.group_interval_text;
-    if (!AllDigits(text)) return Refusal{kGroupIntervalDigitsMessage};
+    if (!AllDigits(text)) return Refusal{ConfigurationField::GroupInterval, kGroupIntervalDigitsMessage};
     const int v = DecimalValue(text, 100000);
-    if (v != 0 && (v < 120 || v > 1225)) return Refusal{kSwitchGroupIntervalRangeMessage};
+    if (v != 0 && (v < 120 || v > 1225)) {
+      return Refusal{ConfigurationField::GroupInterval, kSwitchGroupIntervalRangeMessage};
+    }
     SetText(record.group_interval_text, text);
     record.group_interval = v;
   }
@@ -185,6 +193,7 @@ std::optional<Refusal> ConfigurationForm::FillRecord(const ConfigurationInput& i
 }
 
 bool ConfigurationForm::OnSet(ConfigurationInput input) {
+  failed_field_.reset();
   context_.sender.RefreshMulticastMembership();
   const std::optional<TargetDevice> target = FindChosenTarget(context_, chosen_);
   if (!target) {
@@ -196,6 +205,7 @@ bool ConfigurationForm::OnSet(ConfigurationInput input) {
   WipeString(input.password);
   if (refusal) {
     WipeRecordSecrets(record);
+    failed_field_ = refusal->field;
     context_.messages.ShowMessage(refusal->text, refusal->title, MessageIcon::Error);
     return false;
   }

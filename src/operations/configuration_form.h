@@ -79,8 +79,19 @@ struct ConfigurationInput {
   std::string group_interval_text;
 };
 
-// A refusal of "Set": its text and title (always with the error icon).
+// The fields "Set" checks, by their control numbers.
+enum class ConfigurationField {
+  Password = 1022,
+  Ip = 1033,
+  SubnetMask = 1036,
+  Gateway = 1034,
+  TrapIp = 1035,
+  GroupInterval = 1032,
+};
+
+// A refusal of "Set": the field found wrong, its text and title (always with the error icon).
 struct Refusal {
+  ConfigurationField field;
   std::string_view text;
   std::string_view title = kTitleError;
   bool operator==(const Refusal&) const = default;
@@ -114,6 +125,9 @@ class ConfigurationForm {
   // closes, whatever the send gave). A switch no longer listed is refused before the checks
   // (false). The typed password is wiped before this returns.
   bool OnSet(ConfigurationInput input);
+  // The field the last "Set" refused, for the dialog to give it the focus once the message is
+  // closed; nothing when it was not refused by a field check.
+  std::optional<ConfigurationField> FailedField() const { return failed_field_; }
 
  private:
   // `target` is the chosen switch as the lists hold it at "Set".
@@ -129,6 +143,7 @@ class ConfigurationForm {
   int monitor_count_;
   ChosenTarget chosen_;
   ConfigurationView view_;
+  std::optional<ConfigurationField> failed_field_;
 };
 
 }  // namespace sd

@@ -4,8 +4,8 @@
 //
 // The window connects: button 1009 to OnConfigureSettings, 1008 to OnChangePassword, 1131 to
 // OnDhcpRefresh, 1042 to GateUpgradeFirmware (followed by the firmware dialog), menu command
-// 32793 to OnGroupInterval, and mouse clicks in the two lists to OnListClicked, which gives the
-// new state of the "DHCP Refresh" button.
+// 32793 to OnGroupInterval, and mouse clicks and selection changes of the two lists to
+// OnListSelection, which gives the new state of the "DHCP Refresh" button.
 
 #include <optional>
 
@@ -45,10 +45,11 @@ class DeviceOperations {
   // Option > "Group Interval".
   void OnGroupInterval();
 
-  // A mouse click in one list: the "DHCP Refresh" button's new state (see
-  // DhcpRefreshButtonAfterClick). The button starts disabled when the window opens.
-  bool OnListClicked(TableKind list) {
-    dhcp_refresh_enabled_ = DhcpRefreshButtonAfterClick(lists_, list, dhcp_refresh_enabled_);
+  // A mouse click in one list or a change of its selection, however made: the "DHCP Refresh"
+  // button's new state (see DhcpRefreshButtonAfterSelection). The button starts disabled when
+  // the window opens.
+  bool OnListSelection(TableKind list) {
+    dhcp_refresh_enabled_ = DhcpRefreshButtonAfterSelection(lists_, list, dhcp_refresh_enabled_);
     return dhcp_refresh_enabled_;
   }
   bool DhcpRefreshButtonEnabled() const { return dhcp_refresh_enabled_; }

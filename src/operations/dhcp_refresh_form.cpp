@@ -9,10 +9,10 @@ bool DhcpRefreshAllowed(const DeviceRecord& entry) {
   return entry.dhcp == DHCP_ON && entry.interface_version >= 3;
 }
 
-bool DhcpRefreshButtonAfterClick(const DeviceLists& lists, TableKind clicked_list, bool enabled_now) {
-  if (lists.ListControl(clicked_list).SelectedRows().size() != 1) return enabled_now;
-  const FindResult found = lists.FindSelectedEntry(clicked_list);
-  return DhcpRefreshAllowed(lists.Table(clicked_list).Entry(found.index));
+bool DhcpRefreshButtonAfterSelection(const DeviceLists& lists, TableKind list, bool enabled_now) {
+  if (lists.ListControl(list).SelectedRows().size() != 1) return enabled_now;
+  const FindResult found = lists.FindSelectedEntry(list);
+  return DhcpRefreshAllowed(lists.Table(list).Entry(found.index));
 }
 
 DhcpRefreshForm::DhcpRefreshForm(const RequestContext& context, const TargetDevice& target)

@@ -20,11 +20,11 @@ inline constexpr std::string_view kDhcpNotInUseMessage = "The selected device do
 // later.
 bool DhcpRefreshAllowed(const DeviceRecord& entry);
 
-// The button after a mouse click in one list: when exactly one row of that list is selected,
-// enabled exactly when DhcpRefreshAllowed holds for the entry the row shows (found by the row's
-// key text, so sorting does not matter); with no row or several rows selected, unchanged.
-// Keyboard and programmatic selection changes must not call this.
-bool DhcpRefreshButtonAfterClick(const DeviceLists& lists, TableKind clicked_list, bool enabled_now);
+// The button after a mouse click in one list or any change of its selection (mouse, keyboard or
+// program): when exactly one row of that list is selected, enabled exactly when
+// DhcpRefreshAllowed holds for the entry the row shows (found by the row's key text, so sorting
+// does not matter); with no row or several rows selected, unchanged.
+bool DhcpRefreshButtonAfterSelection(const DeviceLists& lists, TableKind list, bool enabled_now);
 
 class DhcpRefreshForm {
  public:

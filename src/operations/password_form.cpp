@@ -1,5 +1,7 @@
 #include "operations/password_form.h"
 
+#include <utility>
+
 #include "operations/configuration_form.h"
 #include "operations/secret.h"
 
@@ -30,13 +32,21 @@ ChangePasswordForm::ChangePasswordForm(const RequestContext& context, const Targ
 
 bool ChangePasswordForm::OnSet(PasswordChangeInput input) {
   const WipeInput wipe_input{input};
+  failed_field_.reset();
   // In the order of the fields: original, new, confirmation.
-  for (const std::string* field : {&input.original, &input.new_password, &input.confirmation}) {
-    if (LengthOk(*field)) continue;
+  const std::pair<const std::string*, PasswordField> fields[] = {
+      {&input.original, PasswordField::Original},
+      {&input.new_password, PasswordField::New},
+      {&input.confirmation, PasswordField::Confirmation},
+  };
+  for (const auto& [text, field] : fields) {
+    if (LengthOk(*text)) continue;
+    failed_field_ = field;
     context_.messages.Error(kPasswordLengthMessage);
     return false;
   }
   if (input.confirmation != input.new_password) {
+    failed_field_ = PasswordField::Confirmation;
     context_.messages.Error(kConfirmPasswordMessage);
     return false;
   }

@@ -2,6 +2,7 @@
 // The "Password_change" dialog without its widgets: "Set" checks the original, new and
 // confirmation passwords in that order and sends one password-change request.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,9 @@
 namespace sd {
 
 inline constexpr std::string_view kConfirmPasswordMessage = "Confirm password fail";
+
+// The three password edits, by their control numbers.
+enum class PasswordField { Original = 1016, New = 1021, Confirmation = 1023 };
 
 // The three password edits as typed (each limited to 20 characters by the dialog).
 struct PasswordChangeInput {
@@ -33,11 +37,15 @@ class ChangePasswordForm {
   // (false), and nothing is sent. Every copy of the passwords made here is
   // wiped before this returns.
   bool OnSet(PasswordChangeInput input);
+  // The edit the last "Set" refused (the confirmation when it differs from the new password),
+  // for the dialog to give it the focus once the message is closed; nothing otherwise.
+  std::optional<PasswordField> FailedField() const { return failed_field_; }
 
  private:
   RequestContext context_;
   TargetDevice target_;
   ChosenTarget chosen_;
+  std::optional<PasswordField> failed_field_;
 };
 
 }  // namespace sd

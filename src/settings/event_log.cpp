@@ -151,13 +151,15 @@ int AppendToEventLog(std::span<const std::uint8_t> bytes, IMessages& messages) {
   return -1;
 }
 
-void ClearEventLog() {
+int ClearEventLog() {
   const std::string path = EventLogPath();
   std::lock_guard lock(AppendMutex());
   ::unlink(OldEventLogPath().c_str());
-  ::unlink(path.c_str());
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) return errno;
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd >= 0) ::close(fd);
+  if (fd < 0) return errno;
+  ::close(fd);
+  return 0;
 }
 
 int AppendToEventLog(std::string_view text, IMessages& messages) {

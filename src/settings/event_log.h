@@ -57,7 +57,8 @@ int AppendToEventLog(std::span<const std::uint8_t> bytes, IMessages& messages);
 int AppendToEventLog(std::string_view text, IMessages& messages);
 
 // "Clear log": deletes syslog.log (and its previous generation) and creates it again empty,
-// between two appends. Nothing is asked or reported; a file that cannot be made stays as it is.
-void ClearEventLog();
+// between two appends. Nothing is asked or reported here: 0 when the log is empty now, else the
+// error number of what failed (the log could not be removed, or not made again).
+int ClearEventLog();
 
 }  // namespace sd

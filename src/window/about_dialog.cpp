@@ -5,6 +5,7 @@
 
 #include "window/dialog_colours.h"
 #include "window/images.h"
+#include "app/startup.h"
 #include "settings/config_folder.h"
 
 namespace sd::gui {
@@ -26,6 +27,11 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   settings_folder_ = new QLabel(QString::fromStdString(DescribeConfigFolder()), this);
   settings_folder_->setObjectName(QStringLiteral("settingsFolder"));
   settings_folder_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  const std::string capability = MissingCapabilityNote();
+  capability_ = new QLabel(QString::fromStdString(capability), this);
+  capability_->setObjectName(QStringLiteral("capabilityNote"));
+  capability_->setWordWrap(true);
+  capability_->setVisible(!capability.empty());
   ok_ = new QPushButton(QStringLiteral("OK"), this);
   ok_->setObjectName(QStringLiteral("ok"));
   ok_->setDefault(true);
@@ -38,6 +44,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   texts->addWidget(protocol_version_);
   texts->addSpacing(8);
   texts->addWidget(settings_folder_);
+  texts->addWidget(capability_);
   texts->addStretch(1);
   auto* top = new QHBoxLayout;
   top->addWidget(icon_);
@@ -56,6 +63,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   UseBlackOnWhite(*program_version_);
   UseBlackOnWhite(*protocol_version_);
   UseBlackOnWhite(*settings_folder_);
+  UseBlackOnWhite(*capability_);
 }
 
 }  // namespace sd::gui

@@ -22,6 +22,8 @@ class CAboutDlg : public QDialog {
   QLabel* ProgramVersionLabel() const { return program_version_; }
   QLabel* ProtocolVersionLabel() const { return protocol_version_; }
   QLabel* SettingsFolderLabel() const { return settings_folder_; }
+  // Names a missing CAP_NET_RAW (see MissingCapabilityNote); hidden when nothing is missing.
+  QLabel* CapabilityLabel() const { return capability_; }
   QPushButton* OkButton() const { return ok_; }
 
  private:
@@ -29,6 +31,7 @@ class CAboutDlg : public QDialog {
   QLabel* program_version_ = nullptr;
   QLabel* protocol_version_ = nullptr;
   QLabel* settings_folder_ = nullptr;
+  QLabel* capability_ = nullptr;
   QPushButton* ok_ = nullptr;
 };
 

@@ -216,7 +216,23 @@ void CConfiguration_Set::OnSet() {
   ConfigurationInput typed = TypedInput();
   const bool sent = form_.OnSet(typed);
   WipeString(typed.password);
-  if (sent) accept();
+  if (sent) {
+    accept();
+    return;
+  }
+  if (const std::optional<ConfigurationField> field = form_.FailedField()) FocusRefusedField(FieldEdit(*field));
+}
+
+QLineEdit& CConfiguration_Set::FieldEdit(ConfigurationField field) const {
+  switch (field) {
+    case ConfigurationField::Password: return *password_;
+    case ConfigurationField::Ip: return *ip_->Field(0);
+    case ConfigurationField::SubnetMask: return *subnet_mask_->Field(0);
+    case ConfigurationField::Gateway: return *gateway_->Field(0);
+    case ConfigurationField::TrapIp: return *trap_ip_->Field(0);
+    case ConfigurationField::GroupInterval: return *group_interval_;
+  }
+  return *password_;
 }
 
 void CConfiguration_Set::keyPressEvent(QKeyEvent* event) {

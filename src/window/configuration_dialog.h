@@ -24,7 +24,8 @@ class CConfiguration_Set : public QDialog {
   explicit CConfiguration_Set(ConfigurationForm& form, QWidget* parent = nullptr);
 
   // "Set": the typed values go to the form; the dialog closes when the form has sent the
-  // request, and then the password edit is emptied.
+  // request, and then the password edit is emptied. A refusal leaves the fields as typed and,
+  // once its message is closed, puts the focus on the refused field with its text selected.
   void OnSet();
   // The radio buttons: the form decides, the radios and the address controls follow.
   void OnDhcpEnable();
@@ -65,6 +66,8 @@ class CConfiguration_Set : public QDialog {
   void ShowView();
   void ShowDhcpState();
   ConfigurationInput TypedInput() const;
+  // The edit a refused field is typed into (an address control's first part).
+  QLineEdit& FieldEdit(ConfigurationField field) const;
 
   ConfigurationForm& form_;
   std::map<int, QWidget*> controls_;

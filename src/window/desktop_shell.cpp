@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QtGlobal>
 
 #include "window/qt_messages.h"
@@ -149,17 +150,33 @@ DesktopShell::Platform DesktopShell::SystemPlatform() {
         if (!qEnvironmentVariableIsSet(name)) return std::nullopt;
         return qEnvironmentVariable(name);
       },
-      [](const QString& program, const QStringList& arguments) -> std::optional<QString> {
-        QProcess process;
-        process.setStandardErrorFile(QProcess::nullDevice());
-        process.start(program, arguments, QIODevice::ReadOnly);
-        if (!process.waitForFinished(kQueryTimeoutMs)) {
-          process.kill();
-          process.waitForFinished();
-          return std::nullopt;
-        }
-        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) return std::nullopt;
-        return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+      [](const QString& program, const QStringList& arguments,
+         std::function<void(std::optional<QString>)> done) {
+        // Signals, not a wait: the event loop runs on while the program answers. The first of
+        // its end, its failure to start and the time limit answers; the process object goes
+        // once it has.
+        auto* process = new QProcess;
+        auto answered = std::make_shared<bool>(false);
+        auto answer = [process, answered, done = std::move(done)](std::optional<QString> output) {
+          if (*answered) return;
+          *answered = true;
+          process->deleteLater();
+          done(std::move(output));
+        };
+        QObject::connect(process, &QProcess::finished, process,
+                         [process, answer](int code, QProcess::ExitStatus status) {
+                           if (status != QProcess::NormalExit || code != 0) return answer(std::nullopt);
+                           answer(QString::fromLocal8Bit(process->readAllStandardOutput()).trimmed());
+                         });
+        QObject::connect(process, &QProcess::errorOccurred, process, [answer](QProcess::ProcessError error) {
+          if (error == QProcess::FailedToStart) answer(std::nullopt);
+        });
+        QTimer::singleShot(kQueryTimeoutMs, process, [process, answer] {
+          answer(std::nullopt);
+          process->kill();
+        });
+        process->setStandardErrorFile(QProcess::nullDevice());
+        process->start(program, arguments, QIODevice::ReadOnly);
       },
       [](const QString& desktop_id) -> std::optional<QString> {
         const QString path = QStandardPaths::locate(QStandardPaths::ApplicationsLocation, desktop_id);
@@ -170,22 +187,29 @@ DesktopShell::Platform DesktopShell::SystemPlatform() {
   };
 }
 
-std::optional<QStringList> DesktopShell::DefaultBrowserCommand(const QString& address) const {
+void DesktopShell::DefaultBrowserCommand(const QString& address,
+                                         std::function<void(std::optional<QStringList>)> done) const {
   const QString query = platform_.find_program(QStringLiteral("xdg-mime"));
-  if (query.isEmpty()) return std::nullopt;
-  const std::optional<QString> id =
-      platform_.read_output(query, {QStringLiteral("query"), QStringLiteral("default"),
-                                    QStringLiteral("x-scheme-handler/http")});
-  // The answer is one desktop id; a list separated by ';' starts with the preferred one.
-  const QString first = id ? id->section(QLatin1Char(';'), 0, 0).trimmed() : QString();
-  if (!first.endsWith(QStringLiteral(".desktop"))) return std::nullopt;
-  const std::optional<QString> entry = platform_.desktop_entry(first);
-  if (!entry) return std::nullopt;
-  const std::optional<QString> exec = DesktopEntryExec(*entry);
-  if (!exec) return std::nullopt;
-  QStringList command = ExpandDesktopExec(*exec, address);
-  if (command.isEmpty()) return std::nullopt;
-  return command;
+  if (query.isEmpty()) return done(std::nullopt);
+  const auto command_of = [this, address](const std::optional<QString>& id) -> std::optional<QStringList> {
+    // The answer is one desktop id; a list separated by ';' starts with the preferred one.
+    const QString first = id ? id->section(QLatin1Char(';'), 0, 0).trimmed() : QString();
+    if (!first.endsWith(QStringLiteral(".desktop"))) return std::nullopt;
+    const std::optional<QString> entry = platform_.desktop_entry(first);
+    if (!entry) return std::nullopt;
+    const std::optional<QString> exec = DesktopEntryExec(*entry);
+    if (!exec) return std::nullopt;
+    QStringList command = ExpandDesktopExec(*exec, address);
+    if (command.isEmpty()) return std::nullopt;
+    return command;
+  };
+  platform_.read_output(query, {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("x-scheme-handler/http")},
+                        [command_of, done = std::move(done), alive = std::weak_ptr<bool>(alive_)](
+                            std::optional<QString> id) {
+                          const std::shared_ptr<bool> still = alive.lock();
+                          if (!still || !*still) return;
+                          done(command_of(id));
+                        });
 }
 
 QList<QStringList> DesktopShell::BrowserVariableCommands(const QString& address) const {
@@ -217,21 +241,24 @@ std::optional<bool> DesktopShell::StartIfFound(QStringList command) {
   return platform_.start_detached(program, command);
 }
 
-bool DesktopShell::OpenWebBrowser(std::string_view text) {
+void DesktopShell::OpenWebBrowser(std::string_view text, std::function<void(bool started)> done) {
   const QString address = ToQString(text);
   for (const QStringList& command : BrowserVariableCommands(address)) {
-    if (const std::optional<bool> started = StartIfFound(command)) return *started;
+    if (const std::optional<bool> started = StartIfFound(command)) return done(*started);
   }
   // The desktop is asked only when $BROWSER names nothing that is installed.
-  if (const std::optional<QStringList> command = DefaultBrowserCommand(address)) {
-    if (const std::optional<bool> started = StartIfFound(*command)) return *started;
-  }
-  return StartIfFound({QStringLiteral("x-www-browser"), address}).value_or(false);
+  DefaultBrowserCommand(address, [this, address, done = std::move(done)](std::optional<QStringList> command) {
+    if (command) {
+      if (const std::optional<bool> started = StartIfFound(*command)) return done(*started);
+    }
+    done(StartIfFound({QStringLiteral("x-www-browser"), address}).value_or(false));
+  });
 }
 
-void DesktopShell::OpenTextEditor(std::string_view path) {
+bool DesktopShell::OpenTextEditor(std::string_view path) {
   const QString file = ToQString(path);
-  if (!StartIfFound({QStringLiteral("xdg-open"), file})) StartIfFound({QStringLiteral("editor"), file});
+  if (StartIfFound({QStringLiteral("xdg-open"), file}).value_or(false)) return true;
+  return StartIfFound({QStringLiteral("editor"), file}).value_or(false);
 }
 
 }  // namespace sd::gui

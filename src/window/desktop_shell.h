@@ -10,12 +10,13 @@
 //   3. x-www-browser, Debian's system-wide choice.
 // xdg-open itself is no browser here: it takes an address without a scheme for a file name.
 //
-// The text editor is whatever xdg-open chooses for the file, else the Debian "editor"
-// alternative. Programs are started detached, so they outlive the utility.
+// The text editor is whatever xdg-open chooses for the file, else (when xdg-open is missing or
+// cannot be started) the Debian "editor" alternative. Programs are started detached, so they outlive the utility.
 
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -42,8 +43,11 @@ class DesktopShell : public IDesktopShell {
     std::function<bool(const QString& program, const QStringList& arguments)> start_detached;
     // The value of an environment variable, or nothing when it is unset.
     std::function<std::optional<QString>(const char* name)> environment;
-    // Runs a program to its end; its standard output, trimmed, when it ended with status 0.
-    std::function<std::optional<QString>(const QString& program, const QStringList& arguments)> read_output;
+    // Runs a program without waiting for it; `done` gets its standard output, trimmed, when it
+    // ended with status 0, else nothing (also when it did not end within 3 seconds).
+    std::function<void(const QString& program, const QStringList& arguments,
+                       std::function<void(std::optional<QString> output)> done)>
+        read_output;
     // The text of the installed desktop entry with this id (e.g. "firefox-esr.desktop").
     std::function<std::optional<QString>(const QString& desktop_id)> desktop_entry;
   };
@@ -51,14 +55,19 @@ class DesktopShell : public IDesktopShell {
 
   DesktopShell() : DesktopShell(SystemPlatform()) {}
   explicit DesktopShell(Platform platform) : platform_(std::move(platform)) {}
+  // An answer of the desktop that arrives afterwards starts nothing.
+  ~DesktopShell() override { *alive_ = false; }
+  DesktopShell(const DesktopShell&) = delete;
+  DesktopShell& operator=(const DesktopShell&) = delete;
 
-  bool OpenWebBrowser(std::string_view address) override;
-  void OpenTextEditor(std::string_view path) override;
+  void OpenWebBrowser(std::string_view address, std::function<void(bool started)> done) override;
+  bool OpenTextEditor(std::string_view path) override;
 
   // The commands of $BROWSER, in order, each with the address in place.
   QList<QStringList> BrowserVariableCommands(const QString& address) const;
-  // The command of the desktop's default web browser, when the desktop names one.
-  std::optional<QStringList> DefaultBrowserCommand(const QString& address) const;
+  // The command of the desktop's default web browser, when the desktop names one; `done` gets
+  // it once xdg-mime has answered.
+  void DefaultBrowserCommand(const QString& address, std::function<void(std::optional<QStringList>)> done) const;
 
  private:
   // Starts the command when its program is found: whether it started, or nothing when the
@@ -66,6 +75,7 @@ class DesktopShell : public IDesktopShell {
   std::optional<bool> StartIfFound(QStringList command);
 
   Platform platform_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace sd::gui

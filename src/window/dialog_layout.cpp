@@ -21,4 +21,9 @@ void AddDialogButtons(QVBoxLayout& layout, QPushButton* first, QPushButton* seco
   layout.addLayout(buttons);
 }
 
+void FocusRefusedField(QLineEdit& field) {
+  field.setFocus(Qt::OtherFocusReason);
+  field.selectAll();
+}
+
 }  // namespace sd::gui

@@ -47,7 +47,12 @@ CGroupTimer::CGroupTimer(GroupTimerForm& form, QWidget* parent) : QDialog(parent
 }
 
 void CGroupTimer::OnOK() {
-  if (form_.OnOk(interval_->text().toStdString())) QDialog::accept();
+  if (form_.OnOk(interval_->text().toStdString())) {
+    QDialog::accept();
+    return;
+  }
+  // The one field was refused.
+  FocusRefusedField(*interval_);
 }
 
 void QtGroupIntervalDialog::Run(GroupTimerForm& form) {

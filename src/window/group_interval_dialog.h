@@ -27,7 +27,8 @@ class CGroupTimer : public QDialog {
   QPushButton* OkButton() const { return ok_; }       // 1
   QPushButton* CancelButton() const { return cancel_; }  // 2
 
-  // "OK": closes as accepted only when the form has taken the text.
+  // "OK": closes as accepted only when the form has taken the text; a refused text is selected
+  // in the focused edit once its message is closed.
   void OnOK();
 
  protected:

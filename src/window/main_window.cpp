@@ -296,8 +296,15 @@ void MainWindow::ConnectCommands() {
   on_click(Control::DhcpRefresh, [this] {
     if (operations_) operations_->OnDhcpRefresh();
   });
-  connect(this, &MainWindow::discoveryClicked, this, [this] { OnListClicked(TableKind::Discovery); });
-  connect(this, &MainWindow::monitorClicked, this, [this] { OnListClicked(TableKind::Monitor); });
+  connect(this, &MainWindow::discoveryClicked, this, [this] { OnListSelection(TableKind::Discovery); });
+  connect(this, &MainWindow::monitorClicked, this, [this] { OnListSelection(TableKind::Monitor); });
+  // However the selection changes (mouse, arrow keys, a program), the button follows it. The
+  // list controls have installed their selection models by now. Queued, so that the lists are
+  // read once the change that moved the selection has finished.
+  connect(discovery_list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { OnListSelection(TableKind::Discovery); }, Qt::QueuedConnection);
+  connect(monitor_list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { OnListSelection(TableKind::Monitor); }, Qt::QueuedConnection);
   connect(this, &MainWindow::discoveryDoubleClicked, this, [this] { core_->OnDiscoveryDoubleClick(); });
   connect(this, &MainWindow::monitorDoubleClicked, this, [this] { commands_->OnMonitorDoubleClick(); });
   connect(this, &MainWindow::discoveryColumnClicked, this, [this](int column) { core_->OnColumnClickDiscovery(column); });
@@ -380,9 +387,9 @@ void MainWindow::OnUpgradeFirmware() {
   if (target && firmware_upgrade_) firmware_upgrade_(*target);
 }
 
-void MainWindow::OnListClicked(TableKind list) {
+void MainWindow::OnListSelection(TableKind list) {
   if (!operations_) return;
-  ButtonOf(Control::DhcpRefresh)->setEnabled(operations_->OnListClicked(list));
+  ButtonOf(Control::DhcpRefresh)->setEnabled(operations_->OnListSelection(list));
 }
 
 bool MainWindow::StartNetwork() {
@@ -480,6 +487,11 @@ void MainWindow::OnAbout() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  // A changed Monitor List is saved, dropped or kept open as the user answers.
+  if (!commands_->MayClose()) {
+    event->ignore();
+    return;
+  }
   StopNetwork();
   if (on_close_) on_close_();
   event->accept();

@@ -147,7 +147,8 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   QAction* ActionOf(Command command) const;
 
   // Called when the window closes (the "Exit" button, File > "Exit", the close box), before it
-  // goes away.
+  // goes away. When the Monitor List changed since it was loaded or saved, each of the three
+  // first asks whether to save it (see MainWindowCommands::MayClose); "Cancel" keeps it open.
   void SetCloseHandler(std::function<void()> handler) { on_close_ = std::move(handler); }
 
  signals:
@@ -177,8 +178,9 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   void OnAbout();
   void OnDiscover();
   void OnUpgradeFirmware();
-  // A mouse click in a list sets "DHCP Refresh" as the device operations say.
-  void OnListClicked(TableKind list);
+  // A mouse click in a list, or any change of its selection (keyboard, program), sets "DHCP
+  // Refresh" as the device operations say.
+  void OnListSelection(TableKind list);
   // The device operations over the given sender, or over the window's own sockets; the
   // firmware upgrade over the given services, or the window's own.
   void CreateOperations();

@@ -68,7 +68,17 @@ void CChange_Password::OnSet() {
   ReadSecret(*confirm_password_, typed.confirmation);
   const bool sent = form_.OnSet(typed);
   for (std::string* secret : {&typed.original, &typed.new_password, &typed.confirmation}) WipeString(*secret);
-  if (sent) accept();
+  if (sent) {
+    accept();
+    return;
+  }
+  const std::optional<PasswordField> field = form_.FailedField();
+  if (!field) return;
+  switch (*field) {
+    case PasswordField::Original: FocusRefusedField(*original_); break;
+    case PasswordField::New: FocusRefusedField(*new_password_); break;
+    case PasswordField::Confirmation: FocusRefusedField(*confirm_password_); break;
+  }
 }
 
 void CChange_Password::ClearPasswords() {

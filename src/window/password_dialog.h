@@ -20,7 +20,8 @@ class CChange_Password : public QDialog {
   explicit CChange_Password(ChangePasswordForm& form, QWidget* parent = nullptr);
 
   // "Set": the three passwords go to the form; once it has sent the request the edits are
-  // emptied and the dialog closes. A refusal leaves them as typed.
+  // emptied and the dialog closes. A refusal leaves them as typed and, once its message is
+  // closed, puts the focus on the refused edit with its text selected.
   void OnSet();
 
   QLineEdit* NewPassword() const { return new_password_; }          // 1021

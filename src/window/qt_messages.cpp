@@ -1,5 +1,6 @@
 #include "window/qt_messages.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 
 namespace sd::gui {
@@ -35,6 +36,21 @@ bool QtMessages::AskOkCancel(std::string_view text, std::string_view title, Mess
   box.setDefaultButton(QMessageBox::Ok);
   box.setEscapeButton(QMessageBox::Cancel);
   return box.exec() == QMessageBox::Ok;
+}
+
+SaveChoice QtMessages::AskSaveDiscardCancel(std::string_view text, std::string_view title, MessageIcon icon) {
+  QMessageBox box(ToQtIcon(icon), ToQString(title), ToQString(text),
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, Owner());
+  box.button(QMessageBox::Save)->setText(QStringLiteral("Save"));
+  box.button(QMessageBox::Discard)->setText(QStringLiteral("Discard"));
+  box.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancel"));
+  box.setDefaultButton(QMessageBox::Save);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Save: return SaveChoice::Save;
+    case QMessageBox::Discard: return SaveChoice::Discard;
+    default: return SaveChoice::Cancel;
+  }
 }
 
 }  // namespace sd::gui

@@ -26,6 +26,9 @@ class QtMessages : public IMessages, public IQuestions {
   void ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) override;
   // OK and Cancel, OK the default; Escape and the close box answer Cancel.
   bool AskOkCancel(std::string_view text, std::string_view title, MessageIcon icon) override;
+  // "Save", "Discard" and "Cancel" (named so whatever the platform's own words), Save the
+  // default; Escape and the close box answer Cancel.
+  SaveChoice AskSaveDiscardCancel(std::string_view text, std::string_view title, MessageIcon icon) override;
 
  private:
   QWidget* Owner() const;

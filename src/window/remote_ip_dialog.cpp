@@ -7,6 +7,7 @@
 
 #include "window/accessible_names.h"
 #include "window/dialog_colours.h"
+#include "window/dialog_layout.h"
 
 namespace sd::gui {
 
@@ -52,7 +53,12 @@ CAdd_remoteIP::CAdd_remoteIP(AddressCheck check, QWidget* parent)
 }
 
 void CAdd_remoteIP::OnOK() {
-  if (!check_ || check_(Address())) QDialog::accept();
+  if (!check_ || check_(Address())) {
+    QDialog::accept();
+    return;
+  }
+  // The address was refused: it is typed again from its first part.
+  FocusRefusedField(*address_edit_->Field(0));
 }
 
 bool QtRemoteIpDialog::Run(const std::function<bool(std::uint32_t address)>& apply) {

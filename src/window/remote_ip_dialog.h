@@ -29,7 +29,8 @@ class CAdd_remoteIP : public QDialog {
   QPushButton* ApplyButton() const { return apply_; }
   QPushButton* CancelButton() const { return cancel_; }
 
-  // "Apply": closes as accepted only when the check agrees.
+  // "Apply": closes as accepted only when the check agrees; after a refusal the focus is on
+  // the first part of the address, its text selected.
   void OnOK();
 
  protected:

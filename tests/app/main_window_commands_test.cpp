@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "devices/monitor_file.h"
 #include "settings/event_log.h"
 #include "settings/settings_file.h"
 #include "support/devices.h"
@@ -163,6 +167,147 @@ TEST_F(MainWindowCommandsTest, ViewLogOpensTheEventLogAndClearLogEmptiesIt) {
   EXPECT_TRUE(dir.Read("syslog.log").empty());
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_TRUE(questions.asked.empty());
+}
+
+ShownMessage SaveQuestion() { return {std::string(kSaveMonitorListQuestion), "Warning", MessageIcon::Warning}; }
+
+// Every way the user changes the Monitor List makes closing ask; the switches' own reports do
+// not, and neither does a change that was refused.
+TEST_F(MainWindowCommandsTest, ClosingAsksOnlyAfterTheUserChangedTheMonitorList) {
+  const std::string other_file = dir.File("other.cfg");
+  // A file holding one device that is not monitored yet, and one holding only monitored ones.
+  {
+    MemoryListControl d, m;
+    CSwitchdeskDlg writer{d, m, messages, file_dialogs, remote_ip};
+    writer.CreateListColumns();
+    ASSERT_TRUE(writer.StoreMonitorEntry(0, Switch("001E58000030", "192.168.0.30")));
+    ASSERT_TRUE(writer.WriteMonitorFile(other_file));
+  }
+  struct Case {
+    const char* what;
+    std::function<void()> act;
+    bool changed;
+  };
+  const Case cases[] = {
+      {"nothing done", [] {}, false},
+      {"a reply filed into an entry", [&] { dlg.UpdateMonitorEntry(0, [](DeviceRecord& e) { e.answered = 1; }); }, false},
+      {"Delete item cancelled", [&] {
+         Select(monitor_list, {0});
+         questions.answers = {false};
+         commands.OnDeleteItem();
+       }, false},
+      {"Delete item", [&] {
+         Select(monitor_list, {0});
+         questions.answers = {true};
+         commands.OnDeleteItem();
+       }, true},
+      {"Add to Monitor List", [&] {
+         Select(discovery_list, {0});
+         dlg.OnAddToMonitorList();
+       }, true},
+      {"Add item", [&] {
+         remote_ip.typed = {0xC0A80063};  // 192.168.0.99
+         dlg.OnAddItem();
+       }, true},
+      {"Add item with a duplicate address", [&] {
+         remote_ip.typed = {0xC0A8000B};  // 192.168.0.11
+         dlg.OnAddItem();
+       }, false},
+      {"Monitor load adding a device", [&] {
+         file_dialogs.open_answer = other_file;
+         dlg.OnMonitorLoad();
+       }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    dlg.LoadMonitorFileAtStartup();  // as after start-up: nothing to save yet
+    ASSERT_FALSE(dlg.MonitorListChanged());
+    questions.asked.clear();
+    questions.answers.clear();
+    c.act();
+    EXPECT_EQ(dlg.MonitorListChanged(), c.changed);
+    questions.asked.clear();
+    questions.save_choices = {SaveChoice::Cancel};
+    EXPECT_EQ(commands.MayClose(), !c.changed);
+    EXPECT_EQ(questions.asked, c.changed ? std::vector<ShownMessage>{SaveQuestion()} : std::vector<ShownMessage>{});
+    for (int row : monitor_list.SelectedRows()) monitor_list.SetSelected(row, false);
+    for (int row : discovery_list.SelectedRows()) discovery_list.SetSelected(row, false);
+  }
+}
+
+TEST_F(MainWindowCommandsTest, SaveDiscardAndCancelEachDoWhatTheySay) {
+  struct Case {
+    SaveChoice choice;
+    bool save_fails;
+    bool closes;
+    bool file_written;
+    bool still_changed;
+  };
+  const Case cases[] = {
+      {SaveChoice::Save, false, true, true, false},
+      {SaveChoice::Save, true, false, false, true},  // the failure is reported, the window stays
+      {SaveChoice::Discard, false, true, false, true},
+      {SaveChoice::Cancel, false, false, false, true},
+  };
+  // "Add item" with a new address each time.
+  std::uint32_t next_address = 0xC0A80064;  // 192.168.0.100
+  auto change_list = [&] {
+    remote_ip.typed = {next_address++};
+    dlg.OnAddItem();
+    ASSERT_TRUE(dlg.MonitorListChanged());
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.choice) * 10 + c.save_fails);
+    std::filesystem::remove_all(dir.File("monitor.cfg"));
+    if (c.save_fails) std::filesystem::create_directory(dir.File("monitor.cfg"));
+    messages.shown.clear();
+    change_list();
+    questions.asked.clear();
+    questions.save_choices = {c.choice};
+    EXPECT_EQ(commands.MayClose(), c.closes);
+    EXPECT_EQ(questions.asked, std::vector<ShownMessage>{SaveQuestion()});
+    EXPECT_EQ(std::filesystem::is_regular_file(dir.File("monitor.cfg")), c.file_written);
+    if (c.file_written) {
+      EXPECT_EQ(dir.Read("monitor.cfg").size(), static_cast<std::size_t>(dlg.MonitorTable().Count()) * kMonitorRecordSize);
+    }
+    EXPECT_EQ(messages.shown.size(), c.save_fails ? 1u : 0u);
+    EXPECT_EQ(dlg.MonitorListChanged(), c.still_changed);
+  }
+  std::filesystem::remove_all(dir.File("monitor.cfg"));
+  // Saved by the menu, the list closes without a question until it changes again.
+  file_dialogs.save_answer = dir.File("copy.cfg");
+  for (bool save_as : {false, true}) {
+    change_list();
+    EXPECT_TRUE(save_as ? dlg.OnMonitorSaveAs() : dlg.OnMonitorSave());
+    questions.asked.clear();
+    EXPECT_TRUE(commands.MayClose());
+    EXPECT_TRUE(questions.asked.empty());
+  }
+  // A "Monitor save as" the user cancels saves nothing: the question stays.
+  change_list();
+  file_dialogs.save_answer.reset();
+  EXPECT_FALSE(dlg.OnMonitorSaveAs());
+  EXPECT_TRUE(dlg.MonitorListChanged());
+}
+
+TEST_F(MainWindowCommandsTest, ViewLogWithoutAnEditorSaysWhereTheLogIs) {
+  desktop.editor_starts = false;
+  commands.OnViewLog();
+  EXPECT_EQ(desktop.editor_paths, std::vector<std::string>{dir.File("syslog.log")});
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].title, "Warning");
+  EXPECT_NE(messages.shown[0].text.find("xdg-open"), std::string::npos) << messages.shown[0].text;
+  EXPECT_NE(messages.shown[0].text.find(dir.File("syslog.log")), std::string::npos) << messages.shown[0].text;
+}
+
+TEST_F(MainWindowCommandsTest, ClearLogThatCannotRemoveTheLogSaysWhyAndWhere) {
+  // A folder in the log's place cannot be removed as a file, nor opened as one.
+  std::filesystem::create_directories(dir.File("syslog.log") + "/kept");
+  commands.OnClearLog();
+  EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{
+                                ErrorBox("The event log " + dir.File("syslog.log") + " could not be cleared: " +
+                                         std::generic_category().message(EISDIR) + ".")}));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("syslog.log") + "/kept"));
 }
 
 TEST_F(MainWindowCommandsTest, RefreshTimeSetsThePollInterval) {

@@ -7,8 +7,10 @@
 #include "app/network_engine.h"
 #include "devices/monitor_file.h"
 #include "net/event_loop.h"
+#include "net/udp_socket.h"
 #include "settings/settings_file.h"
 #include "support/main_dialog.h"
+#include "support/recording_messages.h"
 #include "support/temp_dir.h"
 
 namespace sd {
@@ -27,6 +29,36 @@ TEST(StartupTest, TheIgmpWarningNamesTheMissingCapabilityAndTheFixForThisProgram
   EXPECT_NE(text.find("needs the CAP_NET_RAW capability"), std::string::npos) << text;
   EXPECT_NE(text.find("\n  sudo setcap cap_net_raw=ep " + self + "\n"), std::string::npos) << text;
   EXPECT_NE(text.find("Switchdesk runs on without the reports"), std::string::npos) << text;
+}
+
+TEST(StartupTest, TheIgmpWarningIsShownOncePerSettingsFolderAndRememberedBesideItsFiles) {
+  test::TempConfigDir first;
+  first.Write("define.ecf", {'x'});
+  test::RecordingMessages messages;
+  EXPECT_TRUE(WarnIgmpUnavailableOnce(messages));
+  EXPECT_FALSE(WarnIgmpUnavailableOnce(messages));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0], (test::ShownMessage{IgmpUnavailableMessage(), "Warning", MessageIcon::Warning}));
+  // Remembered in a file of its own: the three files are as they were.
+  EXPECT_TRUE(std::filesystem::is_regular_file(first.File(kIgmpWarningShownFile)));
+  EXPECT_EQ(first.Read("define.ecf"), std::vector<std::uint8_t>{'x'});
+  EXPECT_FALSE(std::filesystem::exists(first.File("monitor.cfg")));
+  EXPECT_FALSE(std::filesystem::exists(first.File("syslog.log")));
+  {
+    // Another settings folder has not seen it yet.
+    test::TempConfigDir second;
+    EXPECT_TRUE(WarnIgmpUnavailableOnce(messages));
+    EXPECT_FALSE(WarnIgmpUnavailableOnce(messages));
+  }
+  EXPECT_EQ(messages.shown.size(), 2u);
+}
+
+TEST(StartupTest, TheMissingCapabilityIsNamedExactlyWhenTheRawSocketCannotBeOpened) {
+  const std::string note = MissingCapabilityNote();
+  EXPECT_EQ(note.empty(), RawIgmpSocket::Open().has_value()) << note;
+  if (!note.empty()) {
+    EXPECT_NE(note.find("CAP_NET_RAW"), std::string::npos) << note;
+  }
 }
 
 TEST(StartupTest, RejectedSettingsLeadToTheClosingMessage) {

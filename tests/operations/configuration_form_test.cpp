@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
+#include <optional>
+#include <string>
 
 #include "protocol/operation_context.h"
 
@@ -66,6 +69,7 @@ class ConfigurationFormTest : public ::testing::Test, protected test::Operations
     ConfigurationForm form = FormFor(target);
     if (before) before(form);
     const bool closed = form.OnSet(input);
+    failed_field = form.FailedField();
     EXPECT_EQ(closed, messages.shown.empty());
     EXPECT_EQ(sender.sent.empty(), !closed);
     return messages.shown;
@@ -73,6 +77,8 @@ class ConfigurationFormTest : public ::testing::Test, protected test::Operations
 
   static constexpr TargetDevice kMonitored{0, 1};
   static constexpr TargetDevice kDiscovered{0, 0};
+  // The field the last Set() refused.
+  std::optional<ConfigurationField> failed_field;
 };
 
 TEST_F(ConfigurationFormTest, TheFieldsAreCheckedInOrderWithTheirOwnMessages) {
@@ -163,6 +169,13 @@ TEST_F(ConfigurationFormTest, TheFieldsAreCheckedInOrderWithTheirOwnMessages) {
       {"bad trap and bad interval",
        [](ConfigurationInput& in) { in.trap_ip = Ip("10.0.0.0"), in.group_interval_text = "x"; }, bad_trap},
   };
+  // Each message names one field: the one the dialog then gives the focus to.
+  const std::map<std::string, ConfigurationField> field_of{
+      {password.text, ConfigurationField::Password},   {bad_ip.text, ConfigurationField::Ip},
+      {bad_mask.text, ConfigurationField::SubnetMask}, {bad_gateway.text, ConfigurationField::Gateway},
+      {other_subnet.text, ConfigurationField::Gateway}, {bad_trap.text, ConfigurationField::TrapIp},
+      {digits.text, ConfigurationField::GroupInterval}, {range.text, ConfigurationField::GroupInterval},
+  };
   for (const Case& c : cases) {
     ConfigurationInput in = Typed();
     c.change(in);
@@ -171,8 +184,10 @@ TEST_F(ConfigurationFormTest, TheFieldsAreCheckedInOrderWithTheirOwnMessages) {
     EXPECT_EQ(sender.refreshes, refreshes + 1) << c.what;
     if (c.refusal) {
       EXPECT_EQ(shown, std::vector{*c.refusal}) << c.what;
+      EXPECT_EQ(failed_field, field_of.at(c.refusal->text)) << c.what;
     } else {
       EXPECT_TRUE(shown.empty()) << c.what << ": " << shown[0].text;
+      EXPECT_EQ(failed_field, std::nullopt) << c.what;
     }
   }
 }

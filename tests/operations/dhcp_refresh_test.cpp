@@ -38,7 +38,7 @@ TEST(DhcpRefreshAllowedTest, NeedsDhcpInUseAndInterfaceThreeOrLater) {
   }
 }
 
-TEST_F(DhcpRefreshTest, TheButtonFollowsMouseClicksOnOneRow) {
+TEST_F(DhcpRefreshTest, TheButtonFollowsASelectionOfOneRow) {
   AddDiscovered(Dhcp("0200000000a1", "198.18.0.11", DHCP_ON, 3));
   AddDiscovered(Dhcp("0200000000a2", "198.18.0.12", DHCP_ON, 2));
   AddMonitored(Dhcp("0200000000b1", "198.18.0.21", DHCP_OFF, 3));
@@ -48,13 +48,13 @@ TEST_F(DhcpRefreshTest, TheButtonFollowsMouseClicksOnOneRow) {
 
   auto click = [&](TableKind list, int row) {
     (list == TableKind::Discovery ? discovery_list : monitor_list).SetSelected(row, true);
-    return ops.OnListClicked(list);
+    return ops.OnListSelection(list);
   };
   EXPECT_TRUE(click(TableKind::Discovery, 0));
   // Two rows selected (the second one's switch has interface 2): unchanged.
   EXPECT_TRUE(click(TableKind::Discovery, 1));
   discovery_list.SetSelected(0, false);
-  EXPECT_FALSE(ops.OnListClicked(TableKind::Discovery));  // interface 2
+  EXPECT_FALSE(ops.OnListSelection(TableKind::Discovery));  // interface 2
   EXPECT_TRUE(click(TableKind::Monitor, 2));
   monitor_list.SetSelected(2, false);
   EXPECT_FALSE(click(TableKind::Monitor, 0));  // DHCP off
@@ -64,12 +64,12 @@ TEST_F(DhcpRefreshTest, TheButtonFollowsMouseClicksOnOneRow) {
   EXPECT_FALSE(click(TableKind::Monitor, 1));  // DHCP not reported
   // A click that leaves nothing selected keeps the state.
   monitor_list.SetSelected(1, false);
-  EXPECT_FALSE(ops.OnListClicked(TableKind::Monitor));
+  EXPECT_FALSE(ops.OnListSelection(TableKind::Monitor));
   monitor_list.SetSelected(2, true);
-  EXPECT_TRUE(ops.OnListClicked(TableKind::Monitor));
+  EXPECT_TRUE(ops.OnListSelection(TableKind::Monitor));
   monitor_list.SetSelected(2, false);
-  EXPECT_TRUE(ops.OnListClicked(TableKind::Monitor));
-  // A selection made by the keyboard is not a click: nothing calls the rule, the state stays.
+  EXPECT_TRUE(ops.OnListSelection(TableKind::Monitor));
+  // The state changes only when the change of the selection is reported.
   monitor_list.SetSelected(0, true);
   EXPECT_TRUE(ops.DhcpRefreshButtonEnabled());
 }
@@ -80,10 +80,10 @@ TEST_F(DhcpRefreshTest, AfterASortTheButtonFollowsTheSwitchTheRowShows) {
   dlg.OnColumnClickDiscovery(kDiscoveryColumnMac);  // descending: bb first
   ASSERT_EQ(discovery_list.Text(0, kDiscoveryColumnMac), "0200000000bb");
   discovery_list.SetSelected(0, true);
-  EXPECT_TRUE(ops.OnListClicked(TableKind::Discovery));
+  EXPECT_TRUE(ops.OnListSelection(TableKind::Discovery));
   discovery_list.SetSelected(0, false);
   discovery_list.SetSelected(1, true);
-  EXPECT_FALSE(ops.OnListClicked(TableKind::Discovery));
+  EXPECT_FALSE(ops.OnListSelection(TableKind::Discovery));
 }
 
 TEST_F(DhcpRefreshTest, ApplySendsTheTypedPasswordEvenWhenEmpty) {
@@ -150,12 +150,13 @@ TEST_F(DhcpRefreshTest, ASendFailureHasItsOwnTextAndStillCloses) {
 }
 
 TEST_F(DhcpRefreshTest, TheLauncherNeverAsksASwitchWithoutDhcpToDropItsAddresses) {
-  // The button was enabled by a click on a DHCP switch; the keyboard then chose another one.
+  // The button was enabled for a DHCP switch; another one was selected before the change was
+  // reported.
   AddMonitored(Dhcp("0200000000b1", "198.18.0.21", DHCP_ON, 3));
   AddMonitored(Dhcp("0200000000b2", "198.18.0.22", DHCP_OFF, 3));
   AddMonitored(Dhcp("0200000000b3", "198.18.0.23", DHCP_ON, 2));
   SelectMonitorRow(0);
-  ASSERT_TRUE(ops.OnListClicked(TableKind::Monitor));
+  ASSERT_TRUE(ops.OnListSelection(TableKind::Monitor));
   monitor_list.SetSelected(0, false);
 
   monitor_list.SetSelected(1, true);

@@ -32,18 +32,22 @@ TEST_F(ChangePasswordTest, ThePasswordsAreCheckedOriginalNewConfirmationThenComp
   struct Case {
     PasswordChangeInput input;
     std::optional<ShownMessage> refusal;
+    std::optional<PasswordField> field;  // the edit that gets the focus back
   };
+  const auto original = PasswordField::Original;
+  const auto fresh = PasswordField::New;
+  const auto confirmation = PasswordField::Confirmation;
   const Case cases[] = {
-      {{"admin", "secret", "secret"}, std::nullopt},
-      {{"a", longest, longest}, std::nullopt},
-      {{"", "secret", "secret"}, length},
-      {{"", "secret", "other"}, length},  // only the first failure is reported
-      {{std::string(21, 'a'), "secret", "secret"}, length},
-      {{"admin", "", ""}, length},
-      {{"admin", too_long, too_long}, length},
-      {{"admin", "secret", ""}, length},
-      {{"admin", "secret", "Secret"}, confirm},
-      {{"admin", "secret", "secret "}, confirm},
+      {{"admin", "secret", "secret"}, std::nullopt, std::nullopt},
+      {{"a", longest, longest}, std::nullopt, std::nullopt},
+      {{"", "secret", "secret"}, length, original},
+      {{"", "secret", "other"}, length, original},  // only the first failure is reported
+      {{std::string(21, 'a'), "secret", "secret"}, length, original},
+      {{"admin", "", ""}, length, fresh},
+      {{"admin", too_long, too_long}, length, fresh},
+      {{"admin", "secret", ""}, length, confirmation},
+      {{"admin", "secret", "Secret"}, confirm, confirmation},
+      {{"admin", "secret", "secret "}, confirm, confirmation},
   };
   for (const Case& c : cases) {
     messages.shown.clear();
@@ -51,6 +55,7 @@ TEST_F(ChangePasswordTest, ThePasswordsAreCheckedOriginalNewConfirmationThenComp
     sender.refreshes = 0;
     ChangePasswordForm form(Context(), kMonitored);
     const bool closed = form.OnSet(c.input);
+    EXPECT_EQ(form.FailedField(), c.field) << c.input.original << "/" << c.input.new_password << "/" << c.input.confirmation;
     if (c.refusal) {
       EXPECT_FALSE(closed) << c.input.original << "/" << c.input.new_password << "/" << c.input.confirmation;
       EXPECT_EQ(messages.shown, std::vector{*c.refusal}) << c.input.new_password;

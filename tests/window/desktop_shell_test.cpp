@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +28,8 @@ struct FakeDesktop {
   bool start_succeeds = true;
   std::vector<QStringList> started;  // program first, then its arguments
   std::vector<QStringList> queried;
+  bool answer_later = false;
+  std::function<void()> later;  // the desktop's answer, held back
 
   DesktopShell Shell() {
     return DesktopShell({
@@ -41,13 +48,20 @@ struct FakeDesktop {
           if (std::string(name) == "BROWSER") return browser_variable;
           return std::nullopt;
         },
-        [this](const QString& program, const QStringList& arguments) -> std::optional<QString> {
+        [this](const QString& program, const QStringList& arguments,
+               std::function<void(std::optional<QString>)> done) {
           queried.push_back(QStringList{program} + arguments);
+          std::optional<QString> answer;
           if (program == "/usr/bin/xdg-mime" &&
               arguments == QStringList{"query", "default", "x-scheme-handler/http"}) {
-            return http_handler;
+            answer = http_handler;
           }
-          return std::nullopt;
+          // The desktop answers at once, or later when the test says so.
+          if (answer_later) {
+            later = [done, answer] { done(answer); };
+          } else {
+            done(answer);
+          }
         },
         [this](const QString& id) -> std::optional<QString> {
           const auto it = desktop_entries.find(id);
@@ -57,6 +71,13 @@ struct FakeDesktop {
     });
   }
 };
+
+// What OpenWebBrowser reported: nothing while it has not answered.
+std::optional<bool> Open(DesktopShell& shell, const char* address) {
+  auto result = std::make_shared<std::optional<bool>>();
+  shell.OpenWebBrowser(address, [result](bool started) { *result = started; });
+  return *result;
+}
 
 const QString kFirefoxEntry = QStringLiteral(
     "[Desktop Entry]\nName=Firefox ESR\nExec=/usr/lib/firefox-esr/firefox-esr %u\nIcon=firefox-esr\n"
@@ -99,7 +120,7 @@ TEST(DesktopShellTest, BrowserIsBrowserVariableThenTheDesktopDefaultThenXWwwBrow
     fake.http_handler = c.http_handler;
     fake.desktop_entries[QStringLiteral("firefox-esr.desktop")] = kFirefoxEntry;
     DesktopShell shell = fake.Shell();
-    EXPECT_EQ(shell.OpenWebBrowser("192.168.0.10"), !c.expected.isEmpty());
+    EXPECT_EQ(Open(shell, "192.168.0.10"), !c.expected.isEmpty());
     if (c.expected.isEmpty()) {
       EXPECT_TRUE(fake.started.empty());
     } else {
@@ -113,8 +134,55 @@ TEST(DesktopShellTest, TheDesktopIsAskedOnlyWhenBrowserVariableNamesNothingInsta
   FakeDesktop fake{{"firefox", "xdg-mime"}, "firefox"};
   fake.http_handler = QStringLiteral("firefox-esr.desktop");
   DesktopShell shell = fake.Shell();
-  EXPECT_TRUE(shell.OpenWebBrowser("10.0.0.5"));
+  EXPECT_EQ(Open(shell, "10.0.0.5"), true);
   EXPECT_TRUE(fake.queried.empty());
+}
+
+// Asking the desktop never holds the caller: the browser starts when the answer comes, and an
+// answer that comes after the shell is gone starts nothing.
+TEST(DesktopShellTest, TheDesktopsAnswerIsAwaitedWithoutBlocking) {
+  FakeDesktop fake{{"xdg-mime", "/usr/lib/firefox-esr/firefox-esr"}, std::nullopt};
+  fake.http_handler = QStringLiteral("firefox-esr.desktop");
+  fake.desktop_entries[QStringLiteral("firefox-esr.desktop")] = kFirefoxEntry;
+  fake.answer_later = true;
+  std::vector<bool> reported;
+  {
+    DesktopShell shell = fake.Shell();
+    shell.OpenWebBrowser("10.0.0.5", [&](bool started) { reported.push_back(started); });
+    EXPECT_TRUE(reported.empty());
+    EXPECT_TRUE(fake.started.empty());
+    ASSERT_TRUE(fake.later);
+    fake.later();
+    EXPECT_EQ(reported, std::vector<bool>{true});
+    EXPECT_EQ(fake.started, (std::vector<QStringList>{{"/usr/lib/firefox-esr/firefox-esr", "10.0.0.5"}}));
+    shell.OpenWebBrowser("10.0.0.6", [&](bool started) { reported.push_back(started); });
+  }
+  fake.later();
+  EXPECT_EQ(reported.size(), 1u);
+  EXPECT_EQ(fake.started.size(), 1u);
+}
+
+// The real query runs as a child process watched by the event loop: the loop keeps turning
+// while it runs, and its answer arrives through the loop.
+TEST(DesktopShellTest, TheSystemQueryAnswersThroughTheEventLoop) {
+  const DesktopShell::Platform platform = DesktopShell::SystemPlatform();
+  std::optional<std::optional<QString>> answer;
+  const QString sh = QStandardPaths::findExecutable(QStringLiteral("sh"));
+  ASSERT_FALSE(sh.isEmpty());
+  platform.read_output(sh, {QStringLiteral("-c"), QStringLiteral("sleep 0.3; echo firefox-esr.desktop")},
+                       [&](std::optional<QString> out) { answer = out; });
+  EXPECT_FALSE(answer.has_value()) << "the query waited for the program";
+  int turns = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++turns; });
+  ticker.start(10);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 5000));
+  EXPECT_EQ(*answer, QStringLiteral("firefox-esr.desktop"));
+  EXPECT_GT(turns, 5) << "the event loop stood still while the program ran";
+  answer.reset();
+  platform.read_output(sh, {QStringLiteral("-c"), QStringLiteral("exit 3")}, [&](std::optional<QString> out) { answer = out; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 5000));
+  EXPECT_EQ(*answer, std::nullopt);
 }
 
 TEST(DesktopShellTest, DesktopEntryExecIsReadFromTheDesktopEntryGroupOnly) {
@@ -169,7 +237,7 @@ TEST(DesktopShellTest, ABrowserThatFailsToStartIsReportedAndNoOtherIsTried) {
   FakeDesktop desktop{{"firefox", "xdg-open"}, "firefox"};
   desktop.start_succeeds = false;
   DesktopShell shell = desktop.Shell();
-  EXPECT_FALSE(shell.OpenWebBrowser("10.0.0.5"));
+  EXPECT_EQ(Open(shell, "10.0.0.5"), false);
   EXPECT_EQ(desktop.started.size(), 1u);
 }
 
@@ -182,7 +250,7 @@ TEST(DesktopShellTest, TextEditorIsXdgOpenElseTheEditorAlternative) {
   for (const auto& [installed, expected] : cases) {
     FakeDesktop desktop{installed, std::nullopt};
     DesktopShell shell = desktop.Shell();
-    shell.OpenTextEditor("/cfg/syslog.log");
+    EXPECT_EQ(shell.OpenTextEditor("/cfg/syslog.log"), !expected.isEmpty());
     if (expected.isEmpty()) {
       EXPECT_TRUE(desktop.started.empty());
     } else {
@@ -190,6 +258,15 @@ TEST(DesktopShellTest, TextEditorIsXdgOpenElseTheEditorAlternative) {
       EXPECT_EQ(desktop.started[0], expected);
     }
   }
+}
+
+TEST(DesktopShellTest, AnXdgOpenThatFailsToStartFallsBackToTheEditorAlternative) {
+  FakeDesktop desktop{{"xdg-open", "editor"}, std::nullopt};
+  desktop.start_succeeds = false;
+  DesktopShell shell = desktop.Shell();
+  EXPECT_FALSE(shell.OpenTextEditor("/cfg/syslog.log"));
+  EXPECT_EQ(desktop.started, (std::vector<QStringList>{{"/usr/bin/xdg-open", "/cfg/syslog.log"},
+                                                       {"/usr/bin/editor", "/cfg/syslog.log"}}));
 }
 
 }  // namespace

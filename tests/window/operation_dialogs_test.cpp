@@ -14,6 +14,9 @@
 #include "window/dhcp_refresh_dialog.h"
 #include "window/group_interval_dialog.h"
 #include "window/password_dialog.h"
+#include "window/qt_messages.h"
+#include "window/remote_ip_dialog.h"
+#include "window/modal.h"
 #include "window/screenshot.h"
 #include "window/text_limits.h"
 #include "settings/settings_file.h"
@@ -620,6 +623,149 @@ TEST_F(OperationDialogTest, GroupIntervalOkKeepsOnlyAnAcceptedIntervalAndCancelC
       EXPECT_EQ(dialog.Interval()->text().toStdString(), c.typed);  // as typed
     }
   }
+}
+
+// ---- The refused field ----
+
+// Where the dialog's focus is once a refusal's message is closed (the widget that has it, or
+// gets it as the dialog becomes the active window again), and whether that edit's whole text is
+// selected, so that typing replaces it.
+struct FocusAfterRefusal {
+  QLineEdit* focused = nullptr;
+  bool all_selected = false;
+};
+FocusAfterRefusal FocusNow(QDialog& dialog) {
+  auto* edit = qobject_cast<QLineEdit*>(dialog.focusWidget());
+  if (edit == nullptr) return {};
+  return {edit, !edit->text().isEmpty() && edit->selectedText() == edit->text()};
+}
+
+void Activate(QDialog& dialog) {
+  dialog.open();
+  QApplication::setActiveWindow(&dialog);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+}
+
+// With the window's own message boxes: the box keeps its text and title, and once it is
+// closed the edit that was refused has the focus with its text selected.
+TEST_F(OperationDialogTest, PasswordChangeGivesTheFocusToTheRefusedEditOnceTheBoxIsClosed) {
+  AddMonitored(ConfigurableSwitch("001a2b3c4d5e", "192.168.1.10"));
+  QtMessages boxes;
+  const RequestContext context{dlg.Lists(), sender, boxes};
+  struct Case {
+    const char* original;
+    const char* new_password;
+    const char* confirmation;
+    const char* message;
+    QLineEdit* (CChange_Password::*refused)() const;
+  };
+  const Case cases[] = {
+      {"", "secret", "secret", "Password must be 1-20 characters long.", &CChange_Password::OriginalPassword},
+      {"admin", "", "other", "Password must be 1-20 characters long.", &CChange_Password::NewPassword},
+      {"admin", "secret", "", "Password must be 1-20 characters long.", &CChange_Password::ConfirmPassword},
+      {"admin", "secret", "Secret", "Confirm password fail", &CChange_Password::ConfirmPassword},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message + std::string(" ") + c.original + "/" + c.new_password + "/" + c.confirmation);
+    ChangePasswordForm form(context, {0, 1});
+    CChange_Password dialog(form);
+    ASSERT_NO_FATAL_FAILURE(Activate(dialog));
+    dialog.OriginalPassword()->setText(c.original);
+    dialog.NewPassword()->setText(c.new_password);
+    dialog.ConfirmPassword()->setText(c.confirmation);
+    dialog.SetButton()->setFocus();
+    test::SeenBox seen;
+    {
+      auto watcher = test::AnswerNextBox(seen);
+      dialog.SetButton()->click();
+      EXPECT_TRUE(watcher->Handled());
+    }
+    EXPECT_EQ(seen.text, c.message);
+    EXPECT_EQ(seen.title, "Error");
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    EXPECT_TRUE(dialog.isVisible());
+    const FocusAfterRefusal focus = FocusNow(dialog);
+    EXPECT_EQ(focus.focused, (dialog.*c.refused)());
+    // An empty refused edit has nothing to select.
+    EXPECT_EQ(focus.all_selected, !(dialog.*c.refused)()->text().isEmpty());
+    EXPECT_TRUE(sender.sent.empty());
+  }
+}
+
+TEST_F(OperationDialogTest, ConfigurationGivesTheFocusToTheRefusedFieldWithItsTextSelected) {
+  struct Case {
+    const char* what;
+    std::function<void(CConfiguration_Set&)> type;
+    std::string_view message;
+    std::function<QLineEdit*(CConfiguration_Set&)> refused;
+  };
+  auto address = [](IpAddressEdit* (CConfiguration_Set::*control)() const, const char* text) {
+    return [=](CConfiguration_Set& d) { (d.*control)()->SetAddress(Ip(text)); };
+  };
+  auto first_part = [](IpAddressEdit* (CConfiguration_Set::*control)() const) {
+    return [=](CConfiguration_Set& d) { return (d.*control)()->Field(0); };
+  };
+  const Case cases[] = {
+      {"password", [](CConfiguration_Set& d) { d.Password()->clear(); }, kPasswordLengthMessage,
+       [](CConfiguration_Set& d) { return d.Password(); }},
+      {"address", address(&CConfiguration_Set::IpAddress, "223.1.1.1"), kInvalidIpMessage,
+       first_part(&CConfiguration_Set::IpAddress)},
+      {"duplicate", address(&CConfiguration_Set::IpAddress, "192.168.1.11"), kDuplicateIpMessage,
+       first_part(&CConfiguration_Set::IpAddress)},
+      {"mask", address(&CConfiguration_Set::SubnetMask, "0.255.255.0"), kInvalidSubnetMaskMessage,
+       first_part(&CConfiguration_Set::SubnetMask)},
+      {"gateway", address(&CConfiguration_Set::Gateway, "223.1.1.1"), kInvalidGatewayMessage,
+       first_part(&CConfiguration_Set::Gateway)},
+      {"other subnet", address(&CConfiguration_Set::Gateway, "192.168.2.1"), kGatewaySubnetMessage,
+       first_part(&CConfiguration_Set::Gateway)},
+      {"trap", address(&CConfiguration_Set::TrapIp, "224.0.0.1"), kTrapIpMessage,
+       first_part(&CConfiguration_Set::TrapIp)},
+      {"group interval", [](CConfiguration_Set& d) { d.GroupInterval()->setText("12a"); }, kGroupIntervalDigitsMessage,
+       [](CConfiguration_Set& d) { return d.GroupInterval(); }},
+  };
+  AddMonitored(ConfigurableSwitch("001a2b3c4d5f", "192.168.1.11"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    shown().clear();
+    ConfigurationForm form = ConfigurationFormOn(ConfigurableSwitch("001a2b3c4d5e", "192.168.1.10"));
+    CConfiguration_Set dialog(form);
+    ASSERT_NO_FATAL_FAILURE(Activate(dialog));
+    dialog.Password()->setText("admin");
+    dialog.GroupInterval()->setText("300");
+    c.type(dialog);
+    dialog.SetButton()->setFocus();
+    dialog.SetButton()->click();
+    ASSERT_EQ(shown().size(), 1u);
+    EXPECT_EQ(shown()[0].text, c.message);
+    const FocusAfterRefusal focus = FocusNow(dialog);
+    EXPECT_EQ(focus.focused, c.refused(dialog));
+    EXPECT_EQ(focus.all_selected, !c.refused(dialog)->text().isEmpty());
+    EXPECT_TRUE(sender.sent.empty());
+    dlg.MonitorTable().Zero(dlg.MonitorTable().Count() - 1);
+    dlg.MonitorTable().Compact(kDeviceTableCapacity);
+  }
+}
+
+TEST_F(OperationDialogTest, GroupIntervalAndRemoteIpSelectTheirRefusedFieldAgain) {
+  GroupTimerForm form(sender, messages);
+  CGroupTimer interval(form);
+  ASSERT_NO_FATAL_FAILURE(Activate(interval));
+  interval.Interval()->setText("119");
+  interval.OkButton()->setFocus();
+  interval.OkButton()->click();
+  EXPECT_EQ(shown().size(), 1u);
+  EXPECT_EQ(FocusNow(interval).focused, interval.Interval());
+  EXPECT_TRUE(FocusNow(interval).all_selected);
+  interval.reject();
+
+  CAdd_remoteIP remote([](std::uint32_t) { return false; });
+  ASSERT_NO_FATAL_FAILURE(Activate(remote));
+  remote.AddressEdit()->SetAddress(Ip("192.168.0.255"));
+  remote.ApplyButton()->setFocus();
+  remote.ApplyButton()->click();
+  EXPECT_TRUE(remote.isVisible());
+  EXPECT_EQ(FocusNow(remote).focused, remote.AddressEdit()->Field(0));
+  EXPECT_TRUE(FocusNow(remote).all_selected);
 }
 
 }  // namespace

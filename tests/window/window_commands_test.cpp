@@ -5,6 +5,7 @@
 
 #include <QMessageBox>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -252,6 +253,82 @@ TEST_F(WindowCommandsTest, ViewTrapListsTheStoreAndMarksTheClickedTrapReadAfterA
   TrapSort() = {};
 }
 
+// The three ways of closing the window, as the user takes them.
+const std::vector<std::pair<const char*, std::function<void(MainWindow&)>>>& CloseWays() {
+  static const std::vector<std::pair<const char*, std::function<void(MainWindow&)>>> ways{
+      {"Exit button", [](MainWindow& w) { w.ButtonOf(Control::Exit)->click(); }},
+      {"File > Exit", [](MainWindow& w) { w.ActionOf(Command::FileExit)->trigger(); }},
+      {"close box", [](MainWindow& w) { w.close(); }},
+  };
+  return ways;
+}
+
+TEST_F(WindowCommandsTest, ClosingAnUnchangedOrSavedMonitorListAsksNothing) {
+  for (const auto& [name, close] : CloseWays()) {
+    for (bool saved_after_change : {false, true}) {
+      SCOPED_TRACE(std::string(name) + (saved_after_change ? ", changed then saved" : ", unchanged"));
+      WindowUnderTest other;
+      MainWindow& fresh = *other.window;
+      fresh.Initialise(Networking::Off);
+      ASSERT_TRUE(fresh.Core().StoreMonitorEntry(0, Switch("001E58000010", "192.168.0.10")));  // filed, not a change
+      if (saved_after_change) {
+        other.remote_ip.typed = {*TextToIpv4("192.168.0.99")};
+        fresh.ButtonOf(Control::AddItem)->click();
+        fresh.ActionOf(Command::MonitorSave)->trigger();
+      }
+      int closes = 0;
+      fresh.SetCloseHandler([&] { ++closes; });
+      fresh.show();
+      close(fresh);
+      EXPECT_TRUE(other.questions.asked.empty());
+      EXPECT_EQ(closes, 1);
+      EXPECT_FALSE(fresh.isVisible());
+    }
+  }
+}
+
+TEST_F(WindowCommandsTest, ClosingAChangedMonitorListAsksAndSaveDiscardOrCancelDecide) {
+  struct Case {
+    SaveChoice choice;
+    bool closes;
+    bool saved;
+  };
+  const Case cases[] = {
+      {SaveChoice::Cancel, false, false},
+      {SaveChoice::Discard, true, false},
+      {SaveChoice::Save, true, true},
+  };
+  for (const auto& [name, close] : CloseWays()) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(name) + " " + std::to_string(static_cast<int>(c.choice)));
+      std::filesystem::remove(dir.File("monitor.cfg"));
+      WindowUnderTest other;
+      MainWindow& fresh = *other.window;
+      fresh.Initialise(Networking::Off);
+      ASSERT_TRUE(fresh.Core().StoreDiscoveryEntry(0, Switch("001E58000001", "192.168.0.21")));
+      fresh.Core().DiscoveryListControl().SetSelected(0, true);
+      fresh.ButtonOf(Control::AddToMonitorList)->click();
+      ASSERT_EQ(fresh.Core().MonitorTable().Count(), 1);
+      int closes = 0;
+      fresh.SetCloseHandler([&] { ++closes; });
+      fresh.show();
+      other.questions.save_choices = {c.choice};
+      close(fresh);
+      EXPECT_EQ(other.questions.asked,
+                (std::vector<ShownMessage>{{std::string(kSaveMonitorListQuestion), "Warning", MessageIcon::Warning}}));
+      EXPECT_EQ(closes, c.closes ? 1 : 0);
+      EXPECT_EQ(fresh.isVisible(), !c.closes);
+      EXPECT_EQ(std::filesystem::exists(dir.File("monitor.cfg")), c.saved);
+      if (c.closes) continue;
+      // Kept open, the window asks again on the next try.
+      other.questions.save_choices = {SaveChoice::Discard};
+      close(fresh);
+      EXPECT_EQ(other.questions.asked.size(), 2u);
+      EXPECT_EQ(closes, 1);
+    }
+  }
+}
+
 // ---- With the window's own Qt services ----
 
 class QtServicesTest : public WindowCommandsTest {
@@ -278,6 +355,40 @@ TEST_F(QtServicesTest, DeleteItemAsksInAWarningBoxWithOkAndCancel) {
     EXPECT_EQ(seen.icon, QMessageBox::Warning);
     EXPECT_EQ(buttons, QMessageBox::Ok | QMessageBox::Cancel);
     EXPECT_EQ(static_cast<int>(MonitorIps().size()), rows_left);
+  }
+}
+
+TEST_F(QtServicesTest, TheSaveQuestionIsAWarningBoxWithSaveDiscardAndCancel) {
+  StartWithSwitches();
+  ClickRow(monitor(), 0);
+  // "Delete item" goes through the window's own box too: OK it.
+  {
+    SeenBox seen;
+    auto watcher = AnswerNextBox(seen, QMessageBox::Ok);
+    Press(Control::DeleteItem);
+  }
+  ASSERT_TRUE(core().MonitorListChanged());
+  for (auto [answer, stays_open] : {std::pair{QMessageBox::Cancel, true}, std::pair{QMessageBox::Discard, false}}) {
+    SeenBox seen;
+    QStringList buttons;
+    QString default_button;
+    ModalWatcher watcher([&](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      ASSERT_NE(box, nullptr);
+      seen = {box->text().toStdString(), box->windowTitle().toStdString(), box->icon()};
+      for (QAbstractButton* b : box->buttons()) buttons << b->text();
+      default_button = box->defaultButton() ? box->defaultButton()->text() : QString();
+      box->button(answer)->click();
+    });
+    window().close();
+    QApplication::processEvents();
+    EXPECT_EQ(seen.text, std::string(kSaveMonitorListQuestion));
+    EXPECT_EQ(seen.title, "Warning");
+    EXPECT_EQ(seen.icon, QMessageBox::Warning);
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{"Cancel", "Discard", "Save"}));
+    EXPECT_EQ(default_button, "Save");
+    EXPECT_EQ(window().isVisible(), stays_open);
   }
 }
 
