@@ -153,8 +153,8 @@ std::optional<Refusal> ConfigurationForm::FillRecord(const ConfigurationInput& i
   SetText(record.product_name, view_.product_name);
   // The fields hold kDialogTextLimit bytes: a longer text is refused rather than cut, which could
   // split a character.
-  if (input.system_name.size() > kDialogTextLimit) return Refusal{kSystemNameLengthMessage};
-  if (input.location.size() > kDialogTextLimit) return Refusal{kLocationLengthMessage};
+  if (input.system_name.size() > kDialogTextLimit) return Refusal{ConfigurationField::SystemName, kSystemNameLengthMessage};
+  if (input.location.size() > kDialogTextLimit) return Refusal{ConfigurationField::Location, kLocationLengthMessage};
   SetText(record.system_name, input.system_name);
   SetText(record.location, input.location);
 

@@ -81,6 +81,8 @@ struct ConfigurationInput {
 
 // The fields "Set" checks, by their control numbers.
 enum class ConfigurationField {
+  SystemName = 1027,
+  Location = 1031,
   Password = 1022,
   Ip = 1033,
   SubnetMask = 1036,

@@ -51,6 +51,7 @@ void CFirmware_Upgrade::OnBrowse() {
   const std::string path = wiring_.file_dialogs.AskOpenPath(request).value_or(std::string());
   if (path.size() > kMaxFirmwarePathLength) {
     wiring_.messages.Error(kFirmwarePathTooLong);
+    wiring_.view.FocusRefusedField(UpgradeField::kFirmwarePath);
     return;
   }
   OperationContext::Instance().SetUpgradeFilePath(path);
@@ -75,18 +76,28 @@ void CFirmware_Upgrade::CheckAndSendTrigger() {
   if (password_.empty() || password_.size() > kMaxUpgradePasswordLength) {
     ForgetPassword();
     wiring_.messages.Error(kPasswordLengthError);
+    wiring_.view.FocusRefusedField(UpgradeField::kPassword);
     return;
   }
   // A longer path would name another file once cut; it is refused before anything is sent.
   if (path_.size() > kMaxFirmwarePathLength) {
     ForgetPassword();
     wiring_.messages.Error(kFirmwarePathTooLong);
+    wiring_.view.FocusRefusedField(UpgradeField::kFirmwarePath);
     return;
   }
   switch (CheckFirmwareFile(path_)) {
     case FirmwareFileCheck::kOk: break;
-    case FirmwareFileCheck::kNotFound: ForgetPassword(); wiring_.messages.Error(kFirmwareFileNotFound); return;
-    case FirmwareFileCheck::kTooLarge: ForgetPassword(); wiring_.messages.Error(kFirmwareTooLarge); return;
+    case FirmwareFileCheck::kNotFound:
+      ForgetPassword();
+      wiring_.messages.Error(kFirmwareFileNotFound);
+      wiring_.view.FocusRefusedField(UpgradeField::kFirmwarePath);
+      return;
+    case FirmwareFileCheck::kTooLarge:
+      ForgetPassword();
+      wiring_.messages.Error(kFirmwareTooLarge);
+      wiring_.view.FocusRefusedField(UpgradeField::kFirmwarePath);
+      return;
   }
   OperationContext::Instance().SetUpgradeFilePath(path_);
   SendTrigger();

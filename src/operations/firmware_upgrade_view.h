@@ -13,6 +13,9 @@ enum class DialogEnd {
   kCancelled,  // "Cancel" or the close box
 };
 
+// The field a refused "Start" names.
+enum class UpgradeField { kFirmwarePath, kPassword };
+
 class IFirmwareUpgradeView {
  public:
   virtual ~IFirmwareUpgradeView() = default;
@@ -25,6 +28,8 @@ class IFirmwareUpgradeView {
   virtual void StartRebootWatch() = 0;
   // The dialog closes. The dialog logic ignores any event that still reaches it afterwards.
   virtual void EndDialog(DialogEnd how) = 0;
+  // A check refused "Start": once its box is closed the field it names takes the focus.
+  virtual void FocusRefusedField(UpgradeField /*field*/) {}
 };
 
 }  // namespace sd

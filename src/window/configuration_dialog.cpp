@@ -225,6 +225,8 @@ void CConfiguration_Set::OnSet() {
 
 QLineEdit& CConfiguration_Set::FieldEdit(ConfigurationField field) const {
   switch (field) {
+    case ConfigurationField::SystemName: return *system_name_;
+    case ConfigurationField::Location: return *location_;
     case ConfigurationField::Password: return *password_;
     case ConfigurationField::Ip: return *ip_->Field(0);
     case ConfigurationField::SubnetMask: return *subnet_mask_->Field(0);

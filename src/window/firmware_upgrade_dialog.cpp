@@ -7,6 +7,7 @@
 #include <string>
 
 #include "window/accessible_names.h"
+#include "window/dialog_layout.h"
 #include "window/dialog_colours.h"
 #include "window/password_edit.h"
 #include "window/qt_messages.h"
@@ -227,6 +228,10 @@ void FirmwareUpgradeDialog::ShowUpgradeState(std::string_view text) { upgrade_st
 
 void FirmwareUpgradeDialog::StartRebootWatch() {
   if (wiring_.start_reboot_watch) wiring_.start_reboot_watch();
+}
+
+void FirmwareUpgradeDialog::FocusRefusedField(UpgradeField field) {
+  gui::FocusRefusedField(field == UpgradeField::kPassword ? *password_ : *firmware_path_);
 }
 
 void FirmwareUpgradeDialog::EndDialog(DialogEnd how) {

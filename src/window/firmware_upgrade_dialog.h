@@ -82,6 +82,7 @@ class FirmwareUpgradeDialog : public QDialog, public IFirmwareUpgradeView {
   void ShowFirmwarePath(std::string_view text) override;
   void ShowUpgradeState(std::string_view text) override;
   void StartRebootWatch() override;
+  void FocusRefusedField(UpgradeField field) override;
   void EndDialog(DialogEnd how) override;
 
  public slots:

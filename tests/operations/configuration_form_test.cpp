@@ -175,6 +175,7 @@ TEST_F(ConfigurationFormTest, TheFieldsAreCheckedInOrderWithTheirOwnMessages) {
       {bad_mask.text, ConfigurationField::SubnetMask}, {bad_gateway.text, ConfigurationField::Gateway},
       {other_subnet.text, ConfigurationField::Gateway}, {bad_trap.text, ConfigurationField::TrapIp},
       {digits.text, ConfigurationField::GroupInterval}, {range.text, ConfigurationField::GroupInterval},
+      {long_name.text, ConfigurationField::SystemName}, {long_location.text, ConfigurationField::Location},
   };
   for (const Case& c : cases) {
     ConfigurationInput in = Typed();

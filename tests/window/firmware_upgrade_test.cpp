@@ -218,22 +218,30 @@ TEST_F(FirmwareDialogTest, StartRefusesAMissingPasswordOrFileAndSendsNothing) {
     const char* password;
     std::string path;
     const char* message;
+    bool password_refused;
   };
   const Case cases[] = {
-      {"", dir.File("firmware.hex"), "Password must be 1-20 characters long."},
-      {"admin", dir.File("missing.hex"), "Firmware file not found"},
-      {"admin", "", "Firmware file not found"},
+      {"", dir.File("firmware.hex"), "Password must be 1-20 characters long.", true},
+      {"admin", dir.File("missing.hex"), "Firmware file not found", false},
+      {"admin", "", "Firmware file not found", false},
   };
   for (const Case& c : cases) {
     FirmwareUpgradeDialog dialog(Wiring());
+    dialog.show();
+    dialog.activateWindow();
     messages.shown.clear();
     dialog.Password()->setText(c.password);
     dialog.FirmwarePath()->setText(QString::fromStdString(c.path));
+    dialog.StartButton()->setFocus();
     dialog.StartButton()->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !messages.shown.empty(); }, 2000)) << c.path;
     EXPECT_EQ(messages.shown, std::vector<ShownMessage>{ErrorBox(c.message)}) << c.path;
     EXPECT_TRUE(dialog.UpgradeState()->text().isEmpty());
     EXPECT_EQ(dialog.Password()->text().toStdString(), c.password) << "the password box keeps what was typed";
+    // Once the box is closed the refused field has the focus, its text selected.
+    QLineEdit* refused = c.password_refused ? dialog.Password() : dialog.FirmwarePath();
+    EXPECT_EQ(dialog.focusWidget(), refused) << c.path;
+    EXPECT_EQ(refused->selectedText(), refused->text()) << c.path;
   }
   EXPECT_TRUE(network.sends.empty());
   EXPECT_EQ(transport.opens, 0);
