@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // In the lab (tools/lab/lab.sh run --aliases 256 -- discovery_latency): the time from a
 // discovery's requests to the 256th Discovery List row, with 256 simulated switches answering
 // over real sockets. The manager side is the program's core: the network engine, its event loop

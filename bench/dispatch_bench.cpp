@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replies filed per second by the reply dispatcher, in the core alone: the device lists over
 // in-memory list controls, datagrams as the switch simulator sends them, no sockets. The figure
 // that matters is the first: 256 monitored switches answering their polls in turn.

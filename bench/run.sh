@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds and runs the benchmarks and prints their figures:
 #   1. replies filed per second by the reply dispatcher with 256 monitored switches (in the core,
 #      over in-memory list controls; goal: at least 100 000 per second);

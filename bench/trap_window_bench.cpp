@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A header click in the trap window with a full trap store (1 499 traps): the real dialog on
 // Qt's offscreen platform, sorted by each text column and by the image column. For comparison,
 // the same sort by the compare function alone, which looks both rows up by their item data at

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The window's start-up time and memory, in the lab (needs root):
 #   1. process start to the main window shown, with a monitor.cfg of 256 switches (5 runs;
 #      goal: under 300 ms);

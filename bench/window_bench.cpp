@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole window, measured in the lab (it opens its sockets and joins the group):
 //   window_bench make-monitor-cfg PATH   writes a monitor.cfg of 256 switches (198.18.2.1 and up,
 //                                        addresses no simulated switch answers for)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every fuzz target shares: a private settings folder for the files the code under test
 // writes (syslog.log, monitor.cfg, define.ecf), made once per process and removed at exit. It

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the seed corpora of the fuzz targets: valid inputs made with the same builders the tests
 // use. Run from fuzz/run.sh --seeds (or by hand) with the corpus folder; the files are kept in git.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // monitor.cfg on arbitrary bytes: DecodeMonitorFile, ReadMonitorFile, the start-up load into an
 // empty Monitor List and "Monitor load" merging the file into a list that already holds two
 // switches.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reply dispatcher fed whole datagrams: header checks, the agent's error result, TLV
 // decoding, filing into the Monitor and Discovery Lists, and traps from monitored switches into
 // the event log and the trap store.

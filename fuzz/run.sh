@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer) and runs each
 # in turn for SECONDS_PER_TARGET seconds (default 60), one process at a time, starting from its
 # seed corpus in fuzz/corpus/<target>/. Prints the executions per second of each target and fails

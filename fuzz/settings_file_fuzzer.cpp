@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // define.ecf on arbitrary bytes: ParseSettingsFile, LoadSettings from the settings folder and the
 // rewrite of the report interval that the Group Interval dialog makes.
 //

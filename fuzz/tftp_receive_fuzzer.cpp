@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The TFTP client's receive path: a write transfer under way, fed a script of datagrams from the
 // switch (or from elsewhere) and timer ticks, through a fake transport on a fake clock.
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building and testing Switchdesk needs on Debian 12, when it is missing.
 set -euo pipefail
 

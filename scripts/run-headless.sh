@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Switchdesk without a display: builds switchdesk-cli and the switch simulator, starts the lab
 # (tools/lab/lab.sh) with four simulated switches and shows the main job done in a terminal:
 # a discovery, three switches put in the Monitor List, and a watch during which one of them goes

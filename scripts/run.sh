@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Switchdesk (installing what is missing) and starts it.
 #
 #   scripts/run.sh          start Switchdesk on the current display

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Switchdesk and passes every test: first a normal build, then the same tests built with
 # AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails the run, and last a short
 # run of every fuzz target (SWITCHDESK_FUZZ_SECONDS each, default 15). Lab tests (real packets

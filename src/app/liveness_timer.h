@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The 5-second liveness timer: a monitored switch that missed a poll is asked again at once, and
 // one that has missed three requests is declared not alive, logged and marked, at every tick

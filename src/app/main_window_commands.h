@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's own commands that act on the device lists or open something: "Delete item",
 // "Access web" and the Monitor List's double click, "View log" and "Clear log", and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The network side of the main dialog: the three protocol sockets, the reply dispatcher, the
 // trap intake, the liveness timer, the poll thread and the IGMP report thread, wired to the

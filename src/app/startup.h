@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The core's part of the main dialog's start-up, in its fixed order. The window does its own
 // steps (icon, menu, the 5-second timer, the "DHCP Refresh" button) around this call.

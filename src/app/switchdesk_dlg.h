@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main dialog's logic without a toolkit. It composes the two device lists and reaches the
 // window only through interfaces: the two list controls, message boxes, file dialogs and the

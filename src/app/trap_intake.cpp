@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/trap_intake.h"
 
 #include "devices/device_lists.h"

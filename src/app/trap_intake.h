@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Traps from monitored switches: a sign of life for the switch, a red trap indicator, a line in
 // the event log and an unread entry in the trap store. Traps from any other address leave no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The command line of switchdesk-cli: its commands, their options and the help texts.
 //

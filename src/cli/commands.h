@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The commands of switchdesk-cli. Each drives the main dialog's logic of the core over in-memory
 // list controls and the terminal's stand-ins for its boxes and dialogs, then shows the lists.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The terminal's stand-ins for the window's boxes and dialogs: a message box is a line
 // "Title: text" on standard error; an OK/Cancel question is answered by --yes or at the terminal;

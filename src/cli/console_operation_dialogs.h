@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The terminal's stand-ins for the device operations' dialogs. Each fills its form as the user
 // would fill the window's dialog: the fields named on the command line are typed over what the

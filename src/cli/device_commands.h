@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // set, password, dhcp-refresh and upgrade: one switch, found by a discovery and chosen in the
 // list it answered into, then the window's launcher for the operation with the console dialogs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // switchdesk-cli: Switchdesk for scripts and machines without a display.
 #include <signal.h>
 #include <unistd.h>

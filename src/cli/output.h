@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the terminal shows the device lists and the watch events: aligned tables and JSON.
 // Everything a switch reports is shown so that it cannot steer the terminal (control characters

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Passwords for the device commands. They come from a prompt at the terminal with the echo
 // turned off, from the first line of a file or from an environment variable, never from the

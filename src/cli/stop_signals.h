@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Ctrl-C (SIGINT), SIGTERM and SIGHUP as readable data instead of interruptions: while an object
 // lives, the three signals are blocked in the thread that made it (and in every thread started

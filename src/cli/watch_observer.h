@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What `watch` reports: it looks at the Monitor List and the trap store after every event the
 // loop handles (a datagram, a liveness tick) and turns the differences into events. A switch is

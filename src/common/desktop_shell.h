@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The programs of the desktop that the main window starts: the web browser on a switch's own
 // web interface and the text editor on the event log. Tests record what would be started.

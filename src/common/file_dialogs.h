@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The platform's open and save file dialogs, reduced to what the program asks of them, so the
 // core never opens a window and tests script the user's choice.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the program tells the user goes through this interface, so the core never blocks on a
 // window and tests capture every message instead.

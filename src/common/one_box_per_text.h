@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Message boxes that datagrams, timers and the poll thread raise, at most one per text at a
 // time. A box is modal: while it is open the window goes on dispatching datagrams, and each could

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Questions the program asks before it does something that cannot be undone, so the core never
 // blocks on a window and tests script the answer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Remote IP" dialog that asks for the address of a switch added to the Monitor List by
 // hand. The view only collects the address; whether it is acceptable, and what the user is told

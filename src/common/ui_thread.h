@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Work handed to the user-interface thread. Worker threads never touch a window or a list
 // control themselves; they post a task here. Waits that must not freeze the window are posted

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sorting a device list by a click on a column header. Only rows move; the tables keep their
 // order, and every command finds an entry from a row by the row's key text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The commands that move devices into and out of the Monitor List: the transfer of selected
 // Discovery List devices, the removal of selected Monitor List rows and the addition of a device

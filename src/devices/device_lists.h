@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main dialog's two device lists, each a table with the list control that shows it: the
 // Discovery List (switches that answered the last discovery, keyed by MAC address) and the

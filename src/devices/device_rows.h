@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the two device tables appear in their list controls: the columns, one row per entry and
 // its texts, the Monitor List's status images, and the coupling that keeps a selection in one

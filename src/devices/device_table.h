@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One device list's table: 256 DeviceRecord entries, of which the first Count() are in use and
 // the rest are zero. There is no counter of its own: the number in use is the row count of the

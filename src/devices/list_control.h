@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the device lists ask of a report-view list control: columns, rows with one text per
 // column, an image and a 64-bit item data per row, multiple selection, sorting by a compare

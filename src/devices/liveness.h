@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Liveness bookkeeping of a monitored switch: every request sent to it is counted, every sign of
 // life resets the count, and the liveness timer judges the count. Also the refresh interval, the

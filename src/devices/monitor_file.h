@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // monitor.cfg, the saved Monitor List: the entries in index order, each as the raw 300 bytes of
 // its DeviceRecord, back to back, with no header, count or checksum. A file whose length is not

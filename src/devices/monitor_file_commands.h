@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Loading and saving the Monitor List: the start-up load of monitor.cfg and the File menu's
 // "Monitor save", "Monitor save as" and "Monitor load". Nothing is saved automatically.

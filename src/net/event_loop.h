@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small event loop for front ends without a toolkit (the terminal program and the end-to-end
 // tests): it watches descriptors for readability with poll() and runs posted and timed tasks,

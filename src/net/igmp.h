@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // IGMP version 1 membership reports: the 8-byte message, the schedule of the report thread and
 // the thread itself. The thread keeps the manager's membership of the multicast group alive on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The poll thread: once per refresh interval it sends CMD_POLL to every Monitor List device, in
 // entry order, counting each poll against the device just before it goes out. It touches no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/reply_dispatcher.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every datagram an agent sends ends up here: the header checks, the agent's error result, and
 // the hand-over to the trap intake, the firmware upgrade or the device lists. Runs on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The manager's three protocol sockets: broadcast_socket on the base port, multicast_socket on
 // base + 6 as a member of the configured group, unicast_socket on base + 1. All of them receive

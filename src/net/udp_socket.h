@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Thin RAII wrappers over POSIX datagram sockets: the UDP sockets of the management protocol and
 // the raw IGMP socket of the membership reports. Addresses are IPv4 numbers in host order, as

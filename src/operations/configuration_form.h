@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Configuration setting" dialog without its widgets: what it shows when it opens, its DHCP
 // radio buttons, and "Set", which checks the fields in a fixed order and sends one set request.

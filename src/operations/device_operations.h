@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The launchers of the main window's device operations and the Group Interval command: each
 // runs the operation gate, records the target device and runs the operation's dialog.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "DHCP Refresh": the state of the main window's button, and the small dialog that asks for the
 // switch's password and sends the request in its DHCP-refresh form.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The TFTP client of the firmware upgrade: a write transfer (RFC 1350, octet mode) of the image
 // to the switch, lock-step in 512-byte DATA blocks. It is a state machine driven by three kinds

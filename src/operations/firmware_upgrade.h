@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Firmware Upgrade dialog without a toolkit. The window (or the terminal program) shows the
 // boxes and forwards its events here: "Browse", "Start" with the typed password and path, the

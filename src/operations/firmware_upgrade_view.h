@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the Firmware Upgrade dialog shows, as the toolkit-free dialog logic drives it. The Qt
 // dialog implements it with its widgets; the terminal program with a progress line; tests record.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Group Interval" dialog without its widgets: the manager's own IGMP report interval. "OK"
 // checks the typed seconds, writes them into define.ecf and hands them to the report thread.

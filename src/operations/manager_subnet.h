@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The manager subnet check before a firmware upgrade: the chosen switch's address must appear
 // in only one row of its list, and it must lie in the subnet of one of this computer's own IPv4

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The dialogs of the device operations, as the window (or a terminal front end) provides them.
 // Each runs modally over a form that holds the dialog's logic: the view shows the form's state,

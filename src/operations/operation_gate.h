@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The checks every device operation of the main window runs before it opens its dialog: exactly
 // one selected row (which also decides the list), an agent version the utility supports, and for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Password_change" dialog without its widgets: "Set" checks the original, new and
 // confirmation passwords in that order and sends one password-change request.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The reboot watch after a firmware transfer: after 12 s it repeats a discovery once a second,
 // up to 110 times, until the upgraded switch answers one, and then tells the user whether the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the device operations reach the network: the membership refresh that comes before each
 // request, and one datagram on one of the three protocol sockets. SocketSetSender is the

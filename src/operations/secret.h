@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Passwords live in memory only while a request needs them: working copies are overwritten
 // with zeros once the request has been sent (or refused), in a way the compiler may not drop.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The set-type requests aimed at one switch: the configuration, the password change and the DHCP
 // refresh. Each is a 40-byte targeted header followed by its TLVs, sent once by unicast to a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The socket of one firmware transfer, behind an interface so that tests drive the transfer
 // with datagrams of their own and no network.

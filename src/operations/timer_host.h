@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Window-style timers for the firmware upgrade: each owner numbers its timers and receives their
 // ticks in its OnTimer(id). A timer repeats at its interval until it is stopped; starting a

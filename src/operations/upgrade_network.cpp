@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "operations/upgrade_network.h"
 
 #include "protocol/ipv4.h"

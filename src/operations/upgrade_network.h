@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The management sends of the firmware upgrade (the trigger and the reboot watch's discoveries)
 // and the multicast membership renewal, behind an interface so that tests record them.

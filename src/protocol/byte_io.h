@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bounded access to received and outgoing bytes. Every read checks that the bytes exist, so a
 // length field taken from the network can never move a read past the datagram.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything known about one switch, in the fixed 300-byte layout that is also the record
 // format of monitor.cfg: numbers in the host's order (little-endian), texts NUL-terminated.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // IPv4 addresses as the program holds them: a host-order number and its dotted-decimal text.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The process-wide record of the pending device operation: whose set reply is awaited, and the
 // firmware upgrade's target, file, acknowledgement and progress. Every access is guarded, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The 40-byte big-endian header that starts every datagram of the management protocol, the
 // command and result codes, and the sequence number of set-type requests.

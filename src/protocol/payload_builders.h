@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Payloads of the requests that change a switch, and the MAC text conversions.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A switch's text as it may enter a log line, a stored trap or a message box: every control
 // character becomes one blank, so that no text a switch sends can end a line early and write a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The payload of a CMD_TRAP datagram: the sending switch's IPv4 address (network order) and a
 // text ended by a zero byte or by the end of the datagram.

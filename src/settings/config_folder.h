@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings folder, which holds define.ecf, monitor.cfg and syslog.log.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The event log syslog.log in the settings folder: one line per trap, not-alive verdict or
 // firmware event, each "MM/DD/YYYY hh:mm:ss <address> <event>\r\n". Lines are only appended.

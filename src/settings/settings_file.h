@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The installation settings in define.ecf: a scrambled text of seven lines with an 8-bit
 // checksum trailer, read once at start-up. Only the IGMP report interval and its flag are ever

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The traps received since start-up (or since the trap window's "Clear all"), as the trap window
 // lists them: 1500 slots of 300 bytes, oldest first. Only the first 1499 slots are ever filled,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The logic of the trap window ("Trap information"): it lists the trap store as it is when the
 // window opens, marks a trap read when its row is clicked, empties list and store on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "About": the program's version, the version of the protocol it speaks and the settings
 // folder in use.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Names for screen readers: every field of a dialog is named after the label beside it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Configuration setting": one switch's IP settings, names, trap receiver, password, DHCP mode
 // and group interval. The widgets show the form's view and hand what the user does to the form,

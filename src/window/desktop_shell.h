@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Starting the desktop's programs, always with the switch's address or the log's path as the
 // only argument.

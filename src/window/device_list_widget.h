@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The report-style lists of the windows: rows of texts under fixed column headers, a status
 // image in column 0 where the list has one, several rows selectable, whole rows selected, and a

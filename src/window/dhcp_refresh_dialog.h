@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "DHCP Refresh": asks for the switch's password; "Apply" (also Enter) has the form send the
 // refresh and closes; "Cancel" (also Escape and the close box) closes without sending.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The colours of the small dialogs: a white dialog background, and black-on-white labels and
 // entry fields. Buttons and every other control keep the platform's colours. The main window

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The frame the small dialogs share: their fields from the top, then a row with their two
 // buttons spread evenly underneath.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A wait on the user-interface thread that does not freeze the window: timers and socket
 // notifications go on being delivered, while the user's input waits until the time is up (so a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Firmware Upgrade": the target switch's address and MAC, the firmware file ("Browse"), the
 // switch's password, the upgrade's state and progress, "Start" and "Cancel". The widgets show

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Upgrade firmware" after the operation gate: the manager subnet check, the Firmware Upgrade
 // dialog (modal; the window's event loop keeps receiving and dispatching datagrams meanwhile),

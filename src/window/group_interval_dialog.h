@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Group Interval": the seconds between the utility's own IGMP membership reports, 0 for none.
 // "OK" (also Enter) hands the text to the form, which checks and keeps it and decides when the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's own pictures, drawn as SVG and compiled into the executable. Each is named by
 // the resource number the window layouts refer to.

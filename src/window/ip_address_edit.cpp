@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/ip_address_edit.h"
 
 #include <QAction>

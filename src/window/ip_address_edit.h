@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An IPv4 address entry of four decimal fields separated by dots, each 0-255. A blank field
 // reads as 0. Typing a dot or a third digit moves on to the next field; Backspace in an empty

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Switchdesk: the window application. Everything the window does goes through the core.
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window "Velmora Switchdesk": the Discovery List and the Monitor List, the buttons of
 // the device operations, the trap indicator and the menu bar. The window only shows things and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Password_change": the switch's original password, the new one and its confirmation. "Set"
 // hands the three to the form, which checks and sends them and decides when the dialog closes.

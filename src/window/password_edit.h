@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The password edits of the device dialogs: what is typed is never shown, cannot be copied out,
 // and leaves the edit only for the request that needs it.

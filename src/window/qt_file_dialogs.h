@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The open and save dialogs of the File menu. They start in the settings folder with the file
 // name the core proposes and show only the files of its filter.

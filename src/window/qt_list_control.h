@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The device lists' list control over a QTreeWidget in report style. Texts are kept as the bytes
 // the core gave (shown as UTF-8, or Latin-1 when they are not valid UTF-8), so reading a cell

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Message boxes of the window: every message and question of the core becomes a modal
 // QMessageBox with the title and icon the core asks for, owned by the open dialog if there is

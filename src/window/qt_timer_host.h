@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Numbered window timers over QTimer: each runs on the user-interface thread, repeats at its
 // interval until stopped, and ends with its owner.

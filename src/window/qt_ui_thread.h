@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The user-interface thread as the core sees it: tasks posted from any thread run in the Qt
 // event loop, after their delay. Tasks still pending when this object goes are dropped.

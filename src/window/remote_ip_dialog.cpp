@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/remote_ip_dialog.h"
 
 #include <QGridLayout>

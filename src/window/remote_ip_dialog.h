@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Remote IP": asks for the address of a switch to add to the Monitor List by hand. "Apply"
 // (also Enter) hands the address to the caller's check, which decides whether the dialog may

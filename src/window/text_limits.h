@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Limits on what an edit holds, counted as the switch stores the text: in bytes of UTF-8.
 

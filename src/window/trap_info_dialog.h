@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Trap information": the traps received since start-up, one row each with its unread marker,
 // time, sender and text, as the trap store holds them when the window opens. Clicking a row

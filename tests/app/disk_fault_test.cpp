@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings folder on a disk that is full or read-only: a small tmpfs mounted over a test
 // folder in a private mount namespace, so nothing outside this process sees it. Every writer of
 // the folder ("Monitor save", the event log, the settings rewrite) must say clearly that it failed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the manager puts on the wire, recorded on the switch side of the lab: the discovery
 // requests, the polls of the poll thread and the IGMP membership reports, with their timing.
 // Set SWITCHDESK_CAPTURE_PCAP to a path to keep the recording as a pcap file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole manager core over real sockets in the lab: discovery fills the Discovery List, the
 // devices move to the Monitor List, the poll thread and the liveness timer find the one switch
 // that went silent, the switch recovers with its next reply, and a trap is logged and stored.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device lists filled over real sockets in the lab: every column of a discovery of mixed
 // switch generations, a monitored switch that moves to a new address, traps from monitored and
 // unmonitored switches, and datagrams that are malformed, foreign or hostile.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // switchdesk-cli end to end in the lab: the real program in the manager namespace against the
 // switch simulator. discover prints what the window's Discovery List would show; watch reports a
 // silent switch not alive and its recovery, and a trap, with the window's lines in syslog.log,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // switchdesk-cli's device commands end to end in the lab: the real program in the manager
 // namespace against the switch simulator. set moves switches (discovered and monitored) and is
 // refused with the switch's "Password error."; password changes the password; dhcp-refresh

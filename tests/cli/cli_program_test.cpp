@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The switchdesk-cli program itself, without the network: help, version, usage errors and a
 // monitor command on a settings folder of its own.
 #include <gtest/gtest.h>

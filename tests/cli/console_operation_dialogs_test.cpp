@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The console dialogs of set, password and dhcp-refresh behind the window's launchers: what the
 // command line's options make of the dialog's initial view, what reaches the wire, and what is
 // refused before anything is sent. Also the upgrade's progress view and the target search.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The monitor commands run in-process against a settings folder of their own: the same checks
 // and messages as the window's "Add item", "Delete item", "Monitor load" and "Monitor save as",
 // and monitor.cfg saved whenever the list changed.

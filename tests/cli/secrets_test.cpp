@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the device commands' passwords come from: a prompt on a real (pseudo) terminal with its
 // echo off, a file's first line, an environment variable.
 #include "cli/secrets.h"

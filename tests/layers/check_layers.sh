@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a folder of src/ includes a project header from a folder it may not stand on, or
 # when the toolkit-free folders include a Qt header. The table is the one docs/ARCHITECTURE.md
 # draws; change both together.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End-to-end in the lab (tools/lab/lab.sh run): this program runs in the manager namespace and
 // starts the switch simulator in the switch namespace. Every packet stays on the lab's veth pair.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loopback only: every datagram here goes to 127.0.0.0/8.
 #include "net/udp_socket.h"
 

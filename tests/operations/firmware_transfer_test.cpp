@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The TFTP client on a fake clock: every datagram it sends is recorded, every answer is handed
 // to it as the socket would, and its timers tick only when the test moves the clock.
 #include "operations/firmware_transfer.h"

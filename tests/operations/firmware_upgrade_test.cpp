@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Firmware Upgrade dialog's logic on a fake clock: the checks of "Start", the trigger and
 // its addressing, the wait for the acknowledgement, and the hand-over to the transfer.
 #include "operations/firmware_upgrade.h"

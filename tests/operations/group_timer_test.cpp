@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "operations/group_timer_form.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End-to-end in the lab (tools/lab/lab.sh run): the device operations' requests go from this
 // program's sockets in the manager namespace to the switch simulator in the switch namespace,
 // and the replies are decoded here as the manager decodes them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The firmware upgrade end to end in the lab (tools/lab/lab.sh run): the manager core with its
 // real sockets in the manager namespace, the simulator in the switch namespace, and random loss
 // made with nftables inside the lab's namespaces. Every packet stays on the lab's veth pair.

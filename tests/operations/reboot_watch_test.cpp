@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reboot watch on a fake clock: its probes, the Discovery List emptied before each one, the
 // flag the dispatcher raises, and the verdicts.
 #include "operations/reboot_watch.h"

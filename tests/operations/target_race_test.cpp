@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The switch a dialog was opened on is the switch its request goes to. While a dialog is open a
 // reboot watch empties the Discovery List every second and refills it in reply order, so the
 // entry at the index the gate recorded may hold another switch when "Set", "Apply" or "Start"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timers made of posted tasks: each tick posts the next one; stopped, restarted or abandoned
 // timers leave only posts that do nothing.
 #include "operations/timer_host.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole firmware upgrade on a fake clock against the switch simulator, without sockets: the
 // dialog's trigger and the reboot watch's discoveries reach the simulator and its answers go
 // through the real reply dispatcher; the TFTP client talks to the simulator's TFTP server,

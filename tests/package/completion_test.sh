@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The bash completion of switchdesk-cli: sourced as bash-completion loads it, its function is
 # called with COMP_WORDS and COMP_CWORD as bash sets them, and COMPREPLY must hold the commands,
 # the options, the choices and the Monitor List's addresses. Every option it offers must be one

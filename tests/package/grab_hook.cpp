@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loaded with LD_PRELOAD into an installed, unchanged switchdesk to see what it shows without a
 // display: once the program's event loop has run for $SWITCHDESK_GRAB_AFTER_MS (default 3000),
 // saves its largest visible window to $SWITCHDESK_GRAB_PNG, prints "grabbed TITLE WxH" and ends

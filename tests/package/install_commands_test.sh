@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The README's test command runs the README's Install commands as they are written: every
 # command of the Install section that builds (cmake, cpack) is a line of scripts/test.sh, so
 # that a Release build or a package that fails cannot land.

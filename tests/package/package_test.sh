@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package end to end. Run by tools/lab/lab.sh in the lab's manager namespace, as root,
 # with the switch simulator ($LAB_SIM_CONTROL) answering for 198.18.0.10 to 198.18.0.12:
 #

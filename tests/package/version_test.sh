@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # One version everywhere: the CMake project's VERSION is the one the built program prints
 # (switchdesk-cli --version, as the About box, from the same generated header), the package
 # cpack makes, the manual pages, the AppStream metainfo's newest release and the package file

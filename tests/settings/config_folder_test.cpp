@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the settings folder is: the override, a cfg/ beside the program that takes new files,
 // else the per-user folder, and how the per-user folder is made on the first start.
 #include "settings/config_folder.h"

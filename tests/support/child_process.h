@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs a helper program (the switch simulator) with its standard input and output on pipes, for
 // tests that talk to it line by line. The process is ended when the object goes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Builds agent datagrams (header and TLVs) the way a switch sends them, for dispatcher tests.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Device records as a reply would leave them, for filling the device lists in tests.
 

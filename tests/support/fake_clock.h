@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A clock that moves only when a test says so, and window-style timers on it: Advance fires
 // every tick that falls due, in time order (timers due at the same moment in the order they were

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Makes the disk look full to this process for the life of the object: writes that would make a
 // file larger than `bytes` stop there (a short write, then EFBIG), whoever runs the test.

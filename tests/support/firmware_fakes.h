@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Stand-ins for the firmware upgrade's surroundings: the TFTP socket, the management sends,
 // the dialog's boxes and the dispatcher's reboot flag. Each records what it was asked, stamped

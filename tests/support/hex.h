@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Expected datagrams written as hexadecimal text: blanks are ignored, 'text' in single quotes
 // stands for its characters.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small JSON reader for tests that parse a program's JSON output back: objects (members kept
 // in order), arrays, strings (escapes and \u sequences, surrogate pairs included), numbers,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // For end-to-end tests run by tools/lab/lab.sh: the test program runs in the lab's manager
 // namespace (198.18.0.1) and starts the switch simulator in the switch namespace, so every packet

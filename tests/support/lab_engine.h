@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The manager core over real sockets in the lab: a main dialog over in-memory lists, the network
 // engine with its sockets watched by an event loop, a settings folder of its own and the switch

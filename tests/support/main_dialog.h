@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A main dialog over in-memory list controls and recording dialogs, for tests of the code that
 // files replies, traps and verdicts into the device lists.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A main dialog with the device operations wired to a recording sender and scripted dialogs,
 // for tests of the operation gate, the dialogs' logic and the set-type requests.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Records the IPv4 packets that arrive on one interface of another network namespace (the lab's
 // switch side), with the time each was read, through a packet socket opened inside that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs a program to its end with a given standard input and collects its standard output, its
 // standard error and its exit status, for tests of command-line programs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads the TLVs of a request back, through the bounded reader, for tests that look at single
 // fields rather than whole datagrams.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated switches' side of a firmware upgrade, without sockets: the trigger, the TFTP
 // server that takes everything on port 69 and answers from elsewhere, the reboot and what comes
 // back from it.

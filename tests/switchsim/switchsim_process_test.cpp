@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator program on loopback addresses only (127.0.0.0/8): no group is joined, nothing
 // leaves the host's loopback interface.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator program's TFTP server on loopback addresses (127.0.0.0/8), with the manager's
 // own TFTP client over a real socket: the trigger, the upload, the image kept, the reboot.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keyboards and screen readers: every field of every window has an accessible name, pictures
 // that mean something are named and have tooltips, a whole address pasted into any part of an
 // address control fills all four parts, and the name, location and password edits hold at most

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the dialogs' colours look to a test: a white dialog background, black-on-white controls,
 // and controls left with the colours they inherit.

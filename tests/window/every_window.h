@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every window of the program, built in turn over a fixture's lists and fakes and handed to a
 // check: the About, Remote IP, Configuration setting (DHCP off, DHCP on, nothing reported),

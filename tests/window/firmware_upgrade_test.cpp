@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Firmware Upgrade dialog on its own (controls, texts, colours, keys, "Browse", refusals of
 // "Start"), and the whole upgrade from the main window's "Upgrade firmware" with stand-ins for
 // the network: the subnet check, the dialog with its progress texts, the transfer, and the

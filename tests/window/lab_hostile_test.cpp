@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program in the lab against what a real LAN sends: a burst of error replies, a switch
 // without a DHCP lease, a trap text with line breaks, and an empty trap. The window runs on the
 // offscreen platform with its sockets in the lab's manager namespace; the simulator plays the

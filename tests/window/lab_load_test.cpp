@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program under load in the lab: the window on the offscreen platform, its sockets in
 // the lab's manager namespace, the switch simulator in the switch namespace. A full Monitor List
 // of 256 switches is polled every 15 seconds while a tenth of them stay silent; and a storm of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real window inside the lab (tools/lab/lab.sh): its sockets in the manager namespace, the
 // switch simulator in the switch namespace, requests leaving through the window's own sockets.

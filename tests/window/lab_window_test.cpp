@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program in the lab: the window on the offscreen platform, its sockets in the lab's
 // manager namespace, four simulated switches in the switch namespace. It discovers them, moves
 // three to the Monitor List, receives a trap and finds the switch that went silent; it

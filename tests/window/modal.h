@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Handling the modal dialogs and message boxes a widget opens: the handler runs once the modal
 // window is up (inside its event loop) and is expected to close it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device operations' dialogs on their own: what they show, what they let the user type, and
 // what reaches their form (and through it a recording sender) when the user acts.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every window of the program under a light and a dark desktop palette: each label, field and
 // button has text that stands out from what it is drawn on. Contrast is the WCAG ratio of
 // relative luminances; enabled text needs 4.5 (level AA). Disabled text is exempt from that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Saves what a widget shows as a PNG under the build folder (screenshots/NAME.png; NAME may
 // name a subfolder, as in "dark/about"), for looking at the window without a display. Returns the file's path, or "" when it could not be written.

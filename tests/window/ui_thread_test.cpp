@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/qt_ui_thread.h"
 #include "window/qt_timer_host.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's buttons, menu items and mouse actions reach the core, and what the core
 // decides shows in the window.
 

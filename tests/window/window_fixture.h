@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A main window with recording services in a settings folder of its own, started up with a
 // define.ecf whose group interval features are on or off, and helpers to act on it as a user.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device operations from the main window: its buttons and menu item run the operation gate,
 // open the Qt dialogs, and the requests reach a recording sender; "DHCP Refresh" follows the
 // selection of the lists, however it changes.

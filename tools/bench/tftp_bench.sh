@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Benchmark: the time to upload an image (4 MiB by default) to a simulated switch in the lab with
 # Switchdesk's TFTP client, side by side in the same run with the tftp-hpa client uploading the
 # same file to tftpd-hpa over the same lab link: the reference pace of lock-step TFTP there.

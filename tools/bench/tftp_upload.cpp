@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tftp_upload: the benchmark's client. Sends the upgrade trigger to one switch and uploads a file
 // to it with the manager's own TFTP client (the firmware transfer of the core, on an event loop,
 // over a real socket), and prints how long each upload took from the write request to the

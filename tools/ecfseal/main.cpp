@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ecfseal: turns a plain settings text into a scrambled, sealed define.ecf.
 //   ecfseal PLAIN.txt OUT.ecf
 #include <cstdio>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The lab: a manager namespace and a switch namespace joined by a veth pair on 198.18.0.0/24
 # (the range reserved for testing network devices), so that broadcasts, multicast and raw IGMP
 # between the manager and simulated switches never touch a real network.

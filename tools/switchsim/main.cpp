@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // switchsim: plays any number of switches of the management protocol on one UDP port, for the
 // lab and the end-to-end tests. Control lines come on standard input (and, with --control, on a
 // UNIX socket); every command is answered by "ok" or "error ...", after any data lines.

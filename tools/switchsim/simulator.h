@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The switch simulator's behaviour without sockets: a set of simulated switches, the answers
 // they give to the manager's datagrams, the traps they send and the control commands that
