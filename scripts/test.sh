@@ -17,7 +17,7 @@ cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "== The README's Install commands: the Release build with tests off, and the package =="
-# Exactly as README.md's Install section writes them (tests/packaging checks that), so that
+# Exactly as README.md's Install section writes them (tests/package/install_commands_test.sh checks that), so that
 # a Release build (-O3, other warnings) or a package that cannot be made never lands.
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DSWITCHDESK_BUILD_TESTS=OFF
 cmake --build build-release

@@ -155,23 +155,29 @@ DesktopShell::Platform DesktopShell::SystemPlatform() {
          std::function<void(std::optional<QString>)> done) {
         // Signals, not a wait: the event loop runs on while the program answers. The first of
         // its end, its failure to start and the time limit answers; the process object goes
-        // once it has.
+        // once the child has ended (a killed child is reaped first, so no wait ever blocks).
         auto* process = new QProcess;
         auto answered = std::make_shared<bool>(false);
         auto answer = [process, answered, done = std::move(done)](std::optional<QString> output) {
           if (*answered) return;
           *answered = true;
-          process->deleteLater();
           done(std::move(output));
         };
         QObject::connect(process, &QProcess::finished, process,
                          [process, answer](int code, QProcess::ExitStatus status) {
-                           if (status != QProcess::NormalExit || code != 0) return answer(std::nullopt);
-                           answer(QString::fromLocal8Bit(process->readAllStandardOutput()).trimmed());
+                           if (status != QProcess::NormalExit || code != 0) {
+                             answer(std::nullopt);
+                           } else {
+                             answer(QString::fromLocal8Bit(process->readAllStandardOutput()).trimmed());
+                           }
+                           process->deleteLater();
                          });
-        QObject::connect(process, &QProcess::errorOccurred, process, [answer](QProcess::ProcessError error) {
-          if (error == QProcess::FailedToStart) answer(std::nullopt);
-        });
+        QObject::connect(process, &QProcess::errorOccurred, process,
+                         [process, answer](QProcess::ProcessError error) {
+                           if (error != QProcess::FailedToStart) return;
+                           answer(std::nullopt);
+                           process->deleteLater();
+                         });
         QTimer::singleShot(kQueryTimeoutMs, process, [process, answer] {
           answer(std::nullopt);
           process->kill();

@@ -20,8 +20,10 @@ check() {  # check WHAT FOUND
   fi
 }
 
+config=$(mktemp -d)
+trap 'rm -rf "$config"' EXIT
 check "switchdesk-cli --version" \
-  "$(SWITCHDESK_CONFIG_DIR=$(mktemp -d) "$cli" --version | sed -n 's/^switchdesk-cli: Switchdesk Version //p')"
+  "$(SWITCHDESK_CONFIG_DIR=$config "$cli" --version | sed -n 's/^switchdesk-cli: Switchdesk Version //p')"
 check "the package (CPackConfig.cmake)" \
   "$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")"
 for page in "$build"/packaging/*.1; do

@@ -184,6 +184,18 @@ TEST(DesktopShellTest, TheSystemQueryAnswersThroughTheEventLoop) {
   platform.read_output(sh, {QStringLiteral("-c"), QStringLiteral("exit 3")}, [&](std::optional<QString> out) { answer = out; });
   ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 5000));
   EXPECT_EQ(*answer, std::nullopt);
+
+  // A program that never answers is given up at the time limit, and killed without a wait.
+  answer.reset();
+  turns = 0;
+  platform.read_output(sh, {QStringLiteral("-c"), QStringLiteral("exec sleep 30")},
+                       [&](std::optional<QString> out) { answer = out; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 10000));
+  EXPECT_EQ(*answer, std::nullopt);
+  EXPECT_GT(turns, 100) << "the event loop stood still while waiting for the time limit";
+  const int before = turns;
+  QTest::qWait(300);  // the killed child is reaped and its object deleted on the event loop
+  EXPECT_GT(turns, before);
 }
 
 TEST(DesktopShellTest, DesktopEntryExecIsReadFromTheDesktopEntryGroupOnly) {
