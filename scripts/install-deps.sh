@@ -4,6 +4,8 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-svg-dev iproute2 nftables procps tshark
+          # The shipped firewall rules, checked by the firewalls' own tools (nothing is enabled).
+          firewalld ufw
           # The fuzz targets: clang with libFuzzer and its sanitizers.
           clang-14 libclang-rt-14-dev
           # The package test: building the .deb, what it depends on, and its checks.
