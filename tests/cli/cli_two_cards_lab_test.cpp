@@ -98,6 +98,7 @@ TEST_F(CliTwoCardsLabTest, DiscoverFindsBothLinksAndNamesTheCardOfEach) {
   EXPECT_EQ(r.err, "");
 }
 
+// --interface keeps discovery to one card; --broadcast adds a directed broadcast address.
 TEST_F(CliTwoCardsLabTest, OneCardChosenDiscoversOnlyItsLink) {
   const struct {
     std::string card;
@@ -114,6 +115,13 @@ TEST_F(CliTwoCardsLabTest, OneCardChosenDiscoversOnlyItsLink) {
     }
     EXPECT_EQ(macs, c.macs) << c.card;
   }
+  // Link B's directed broadcast address reaches its switches though only link A's card is used.
+  const auto directed = Cli({"discover", "--json", "--wait", "1", "--interface", test::LabEnv("LAB_MANAGER_IF"),
+                             "--broadcast", "198.18.1.255"});
+  ASSERT_EQ(directed.status, 0) << directed.err;
+  EXPECT_EQ(Discovered(directed).size(), 3u) << directed.out;
+  EXPECT_EQ(Discovered(directed)["020000000110"], test::LabEnv("LAB_MANAGER_B_IF"));
+
   const auto unknown = Cli({"discover", "--interface", "nosuchcard0"});
   EXPECT_EQ(unknown.status, 1);
   EXPECT_NE(unknown.err.find("No network card nosuchcard0"), std::string::npos) << unknown.err;
