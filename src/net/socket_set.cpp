@@ -88,8 +88,9 @@ void SocketSet::LeaveGroupEverywhere() {
   if (multicast_socket_) {
     for (unsigned index : joined_now_) multicast_socket_->LeaveGroupOn(group, index);
   }
+  // The report thread keeps the cards of the last join until the next one: a report due during
+  // the renewal still goes out.
   joined_now_.clear();
-  joined_->Set({});
 }
 
 void SocketSet::JoinGroupEverywhere() {

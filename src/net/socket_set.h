@@ -61,7 +61,7 @@ class SocketSet {
   bool SendMulticast(std::span<const std::uint8_t> datagram, std::uint16_t port, unsigned only_interface = 0);
   // The card each switch answered on (the dispatcher notes it).
   SwitchInterfaces& Switches() { return switches_; }
-  // The interfaces the group is joined on now (0: the default one), for the report thread.
+  // The interfaces the group was last joined on (0: the default one), for the report thread.
   std::shared_ptr<const SharedInterfaceIndexes> Membership() const { return joined_; }
 
   // Closes the three sockets, in the order broadcast, multicast, unicast. Threads that send on
