@@ -6,6 +6,8 @@
 
 #include "net/igmp.h"
 #include "operations/request_sender.h"
+#include "operations/upgrade_network.h"
+#include "protocol/operation_context.h"
 #include "operations/set_requests.h"
 #include "protocol/byte_io.h"
 #include "protocol/ipv4.h"
@@ -176,6 +178,27 @@ TEST_F(LabTwoCardsTest, ARequestToALinkBSwitchLeavesOnlyByLinkB) {
     EXPECT_EQ(GetU16(&s.payload[12]), CMD_SET);
     EXPECT_EQ(Bytes(s.payload.begin() + 4, s.payload.begin() + 10), (Bytes{0x02, 0, 0, 0, 0x01, 0x10}));
   }
+}
+
+// The firmware upgrade's trigger and its reboot watch's discoveries for a link-B switch leave by
+// link B alone, also after the watch has emptied the Discovery List.
+TEST_F(LabTwoCardsTest, UpgradeSendsForALinkBSwitchLeaveOnlyByLinkB) {
+  ASSERT_NO_FATAL_FAILURE(StartTwoLinks());
+  ASSERT_TRUE(DiscoverRows(4));
+  dlg.Lists().ClearDiscoveryList();
+  ASSERT_NO_FATAL_FAILURE(StartCaptures());
+  auto& context = OperationContext::Instance();
+  context.SetUpgradeTargetMac("020000000110");
+  SocketSetUpgradeNetwork network(engine->Sockets());
+  EXPECT_TRUE(network.SendBroadcast(kDiscover));
+  EXPECT_TRUE(network.SendMulticast(kDiscover));
+  context.SetUpgradeTargetMac("");
+  StopCaptures();
+  EXPECT_TRUE(Udp(FromManager(capture_a, Ip("198.18.0.1"))).empty()) << "nothing by link A";
+  const auto b = Udp(FromManager(capture_b, Ip("198.18.1.1")));
+  ASSERT_EQ(b.size(), 2u);
+  EXPECT_EQ(Ipv4ToText(b[0].destination), "255.255.255.255");
+  EXPECT_EQ(Ipv4ToText(b[1].destination), "239.255.100.100");
 }
 
 // With link B chosen, discovery, membership and reports stay on link B.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <net/if.h>
 
+#include "net/socket_set.h"
 #include "protocol/ipv4.h"
 
 namespace sd {
@@ -37,6 +38,34 @@ TEST(InterfacesTest, TheSystemsCardsLeaveOutTheLoopbackAndNameEachCardOnce) {
     EXPECT_NE(cards[i].address >> 24, 127u) << cards[i].name;
     for (std::size_t j = 0; j < i; ++j) EXPECT_NE(cards[i].index, cards[j].index);
   }
+}
+
+class FakeInterfaces : public IInterfaceSource {
+ public:
+  std::vector<NetworkInterface> List() override {
+    ++readings;
+    return cards;
+  }
+  std::vector<NetworkInterface> cards;
+  int readings = 0;
+};
+
+// The socket set reads the cards at each renewal, the choice applied; a chosen card that is gone
+// leaves no card at all (no socket is opened here: nothing may be sent from this namespace).
+TEST(SocketSetCardsTest, ReadsTheCardsAtEachRenewalWithTheChoiceApplied) {
+  FakeInterfaces fake;
+  fake.cards = {Card("wlan0", 2, "192.0.2.7"), Card("eth1", 5, "198.18.1.1")};
+  SocketSet sockets(fake);
+  sockets.RefreshMulticastMembership([](std::chrono::milliseconds) {});
+  EXPECT_EQ(fake.readings, 1);
+  EXPECT_EQ(sockets.Cards(), fake.cards);
+  sockets.ChooseInterface("eth1");
+  sockets.JoinGroupEverywhere();
+  EXPECT_EQ(fake.readings, 2);
+  EXPECT_EQ(sockets.Cards(), std::vector<NetworkInterface>{fake.cards[1]});
+  fake.cards.pop_back();  // undocked
+  sockets.JoinGroupEverywhere();
+  EXPECT_TRUE(sockets.Cards().empty());
 }
 
 TEST(SwitchInterfacesTest, RemembersTheLastCardOfEachSwitchWithinABound) {
