@@ -5,6 +5,8 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-svg-dev nlohmann-json3-dev iproute2 nftables procps tshark
+          # The shipped firewall rules, checked by the firewalls' own tools (nothing is enabled).
+          firewalld ufw
           # The fuzz targets: clang with libFuzzer and its sanitizers.
           clang-14 libclang-rt-14-dev
           # The package test: building the .deb, what it depends on, and its checks.
@@ -23,4 +25,21 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo=sudo
 fi
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# firewalld is installed only for its offline tool: its service must not start or be enabled,
+# so the machine's firewall stays as it was. A policy-rc.d keeps services from starting during
+# the install (when the machine has none of its own), and the unit is disabled afterwards.
+new_firewalld=0
+[[ " ${missing[*]} " == *" firewalld "* ]] && new_firewalld=1
+policy=""
+if [ "$new_firewalld" -eq 1 ] && [ ! -e /usr/sbin/policy-rc.d ]; then
+  policy=/usr/sbin/policy-rc.d
+  printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+  $sudo chmod 755 "$policy"
+fi
+status=0
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" || status=$?
+[ -n "$policy" ] && $sudo rm -f "$policy"
+if [ "$new_firewalld" -eq 1 ] && [ -d /run/systemd/system ]; then
+  $sudo systemctl disable --now firewalld.service >/dev/null 2>&1 || true
+fi
+exit $status

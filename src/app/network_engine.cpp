@@ -12,21 +12,27 @@
 namespace sd {
 
 namespace {
-constexpr std::uint32_t kBroadcastAddress = 0xFFFFFFFF;
 constexpr std::chrono::milliseconds kMembershipLeaveWait(200);
 constexpr std::chrono::milliseconds kMembershipJoinWait(300);
 }  // namespace
 
 NetworkEngine::NetworkEngine(DeviceLists& lists, IMessages& messages, ITrapIndicator& trap_indicator,
                              IUiThread& ui_thread, TrapStore& trap_store)
+    : NetworkEngine(lists, messages, trap_indicator, ui_thread, trap_store, TheSystemInterfaces()) {}
+
+NetworkEngine::NetworkEngine(DeviceLists& lists, IMessages& messages, ITrapIndicator& trap_indicator,
+                             IUiThread& ui_thread, TrapStore& trap_store, IInterfaceSource& interfaces)
     : lists_(lists),
       messages_(messages),
       boxes_(messages),
       ui_thread_(ui_thread),
+      sockets_(interfaces),
       trap_intake_(lists, trap_store, trap_indicator, boxes_),
       dispatcher_(lists, boxes_,
                   [this](std::span<const std::uint8_t> payload) { trap_intake_.OnTrapReceived(payload); }),
-      liveness_timer_(lists, [this](std::uint32_t ip) { return SendPoll(ip) || !PollFailureToTell(); }, boxes_) {}
+      liveness_timer_(lists, [this](std::uint32_t ip) { return SendPoll(ip) || !PollFailureToTell(); }, boxes_) {
+  dispatcher_.NoteInterfacesIn(&sockets_.Switches());
+}
 
 NetworkEngine::~NetworkEngine() {
   *alive_ = false;
@@ -53,7 +59,8 @@ void NetworkEngine::StartPollThread() {
 }
 
 bool NetworkEngine::StartIgmpReportThread() {
-  igmp_thread_ = sd::StartIgmpReportThread();
+  // A report for each card the group is joined on, as the membership stands at that moment.
+  igmp_thread_ = sd::StartIgmpReportThread([membership = sockets_.Membership()] { return membership->Get(); });
   return igmp_thread_ != nullptr;
 }
 
@@ -90,13 +97,12 @@ void NetworkEngine::OnDiscover() {
   lists_.NotePollSentToAll();
   lists_.ClearDiscoveryList();
   discovery_pending_ = true;
-  const auto group = TextToIpv4(Settings.multicast_group);
-  UdpSocket* multicast = sockets_.Multicast();
-  if (multicast && group) multicast->LeaveGroup(*group);
+  sockets_.LeaveGroupEverywhere();
   std::weak_ptr<bool> alive = alive_;
-  ui_thread_.Post([this, alive, group] {
+  ui_thread_.Post([this, alive] {
     if (auto a = alive.lock(); !a || !*a) return;
-    if (UdpSocket* m = sockets_.Multicast(); m && group) m->JoinGroup(*group);
+    // The cards are read again here: a laptop may have docked or undocked since the last time.
+    sockets_.JoinGroupEverywhere();
     ui_thread_.Post([this, alive] {
       if (auto a = alive.lock(); !a || !*a) return;
       discovery_pending_ = false;
@@ -116,13 +122,17 @@ void NetworkEngine::SendDiscovery() {
   // Replies that came in while the membership was renewed belong to no discovery of the user's:
   // rows and entries are emptied together right before the requests go out.
   lists_.ClearDiscoveryList();
-  if (!broadcast->SendTo(request, {kBroadcastAddress, Settings.agent_port})) {
+  // To 255.255.255.255 out of every card, then to each directed broadcast address asked for
+  // (switches behind a router that forwards them), then to the group out of every card.
+  bool sent = sockets_.SendBroadcast(request, Settings.agent_port);
+  for (std::uint32_t address : directed_broadcasts_) {
+    sent = broadcast->SendTo(request, {address, Settings.agent_port}) || sent;
+  }
+  if (!sent) {
     messages_.Error("Please make sure your computer has an IP address.");
     return;
   }
-  UdpSocket* multicast = sockets_.Multicast();
-  const auto group = TextToIpv4(Settings.multicast_group);
-  if (!multicast || !group || !multicast->SendTo(request, {*group, Settings.agent_port})) {
+  if (!sockets_.SendMulticast(request, Settings.agent_port)) {
     messages_.Error("Discovery sento fail");
   }
 }

@@ -32,6 +32,9 @@ class NetworkEngine {
  public:
   NetworkEngine(DeviceLists& lists, IMessages& messages, ITrapIndicator& trap_indicator,
                 IUiThread& ui_thread, TrapStore& trap_store);
+  // With the cards from `interfaces` instead of the system's (tests).
+  NetworkEngine(DeviceLists& lists, IMessages& messages, ITrapIndicator& trap_indicator,
+                IUiThread& ui_thread, TrapStore& trap_store, IInterfaceSource& interfaces);
   // Stops the worker threads and closes the sockets.
   ~NetworkEngine();
   NetworkEngine(const NetworkEngine&) = delete;
@@ -54,9 +57,12 @@ class NetworkEngine {
   bool ReceiveDatagram(UdpSocket& socket) { return dispatcher_.ReceiveDatagram(socket); }
 
   // "Discover": counts a request against every monitored device, empties the Discovery List,
-  // renews the group membership (leave, 200 ms, join, 300 ms, run as posted steps so the window
-  // stays live) and sends CMD_DISCOVER to the broadcast address and then to the group.
+  // renews the group membership on every card (leave, 200 ms, read the cards, join, 300 ms, run
+  // as posted steps so the window stays live) and sends CMD_DISCOVER to the broadcast address
+  // out of each card and then to the group out of each card.
   void OnDiscover();
+  // Directed broadcast addresses (host order) each discovery also goes to, after 255.255.255.255.
+  void SetDirectedBroadcasts(std::vector<std::uint32_t> addresses) { directed_broadcasts_ = std::move(addresses); }
   // True while a discovery waits for its membership renewal.
   bool DiscoveryPending() const { return discovery_pending_; }
 
@@ -91,6 +97,7 @@ class NetworkEngine {
   ReplyDispatcher dispatcher_;
   LivenessTimer liveness_timer_;
   bool discovery_pending_ = false;
+  std::vector<std::uint32_t> directed_broadcasts_;
   std::unique_ptr<PollThread> poll_thread_;
   std::unique_ptr<IgmpReportThread> igmp_thread_;
   // Posted steps check this so that none runs after the engine is gone.

@@ -50,14 +50,21 @@ Exit status: 0 on success, 1 when the program refused or failed (its message say
 the command line is wrong.
 )";
 
-constexpr std::string_view kDiscoverHelp = R"(usage: switchdesk-cli discover [--wait SECONDS] [--json]
+constexpr std::string_view kDiscoverHelp = R"(usage: switchdesk-cli discover [--wait SECONDS] [--json] [--interface NAME] [--broadcast A]
 
-Sends one discovery, as the window's "Discover" does (by broadcast and to the multicast group),
-collects the replies and prints the Discovery List with the window's columns and texts. Switches
-that are in the Monitor List answer into the Monitor List and are not shown.
+Sends one discovery, as the window's "Discover" does (by broadcast and to the multicast group,
+out of every network card that is up and has an IPv4 address), collects the replies and prints
+the Discovery List with the window's columns and texts, and the card each switch answered on.
+Switches that are in the Monitor List answer into the Monitor List and are not shown. When no
+switch answers, standard error names the cards the discovery went out of and the UDP ports a
+firewall must let in.
 
-  --wait SECONDS   how long to collect replies once the requests are out (default 3; up to 600)
-  --json           a JSON array instead: one object per switch, keyed by the column headers
+  --wait SECONDS     how long to collect replies once the requests are out (default 3; up to 600)
+  --json             a JSON array instead: one object per switch, keyed by the column headers,
+                     and "interface" (the card its reply came in on)
+  --interface NAME   only by this card (as `ip link` names it)
+  --broadcast A      also to the directed broadcast address A of another subnet (for example
+                     192.0.2.255 behind a router that forwards it); may be given more than once
 )";
 
 constexpr std::string_view kMonitorHelp = R"(usage: switchdesk-cli monitor list [--json]
@@ -79,7 +86,7 @@ The Monitor List of monitor.cfg. A command that changes the list saves monitor.c
            it replaces a file; --yes: replace without asking
 )";
 
-constexpr std::string_view kWatchHelp = R"(usage: switchdesk-cli watch [--refresh 15s|30s|1m|2m|5m] [--json]
+constexpr std::string_view kWatchHelp = R"(usage: switchdesk-cli watch [--refresh 15s|30s|1m|2m|5m] [--json] [--interface NAME]
 
 Loads monitor.cfg and watches its switches as the window does: the poll thread polls each one
 once per refresh time, the 5-second liveness timer asks a switch that missed a poll again and
@@ -94,6 +101,7 @@ is declared not alive, each one that answers again and each trap is printed as i
 Ctrl-C or SIGTERM stops it: the threads end, the sockets close, and the exit status is 0.
 
   --refresh TIME   the refresh time: 15s (default), 30s, 1m, 2m or 5m
+  --interface NAME the group membership and its reports on this card only
   --json           one JSON object per line: "event" ("not alive", "recovered" or "trap"),
                    "time", "ip", then "mac" and "name" (system name), or "text" (the trap's)
 )";
@@ -106,6 +114,7 @@ addressed by broadcast and multicast with its MAC address. Then the window's che
 one row, with the window's messages as "Title: text" on standard error.
 
   --wait SECONDS            how long the discovery collects replies (default 3; up to 600)
+  --interface NAME          discover and send by this network card only
   --password-file PATH      the switch's password is the first line of PATH
   --password-env NAME       the switch's password is the value of the variable NAME
 Without either, the password is asked for at the terminal without echo. Passwords are never
@@ -164,13 +173,15 @@ struct OptionRule {
 
 // The options each command accepts (besides --help).
 const std::map<std::string, OptionRule>& OptionsOf(CommandKind kind) {
-  static const std::map<std::string, OptionRule> discover = {{"--wait", {true}}, {"--json", {false}}};
+  static const std::map<std::string, OptionRule> discover = {
+      {"--wait", {true}}, {"--json", {false}}, {"--interface", {true}}, {"--broadcast", {true}}};
   static const std::map<std::string, OptionRule> list = {{"--json", {false}}};
   static const std::map<std::string, OptionRule> none = {};
   static const std::map<std::string, OptionRule> yes = {{"--yes", {false}}};
-  static const std::map<std::string, OptionRule> watch = {{"--refresh", {true}}, {"--json", {false}}};
+  static const std::map<std::string, OptionRule> watch = {
+      {"--refresh", {true}}, {"--json", {false}}, {"--interface", {true}}};
   static const std::map<std::string, OptionRule> device = {
-      {"--wait", {true}}, {"--password-file", {true}}, {"--password-env", {true}}};
+      {"--wait", {true}}, {"--password-file", {true}}, {"--password-env", {true}}, {"--interface", {true}}};
   static const std::map<std::string, OptionRule> set = [] {
     auto options = device;
     for (const char* name : {"--ip", "--netmask", "--gateway", "--trap", "--name", "--location", "--dhcp",
@@ -412,6 +423,18 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       const auto wait = ParseWaitSeconds(*value);
       if (!wait) return Error("--wait takes a number of seconds above 0 and up to 600, not '" + *value + "'", topic);
       c.wait = *wait;
+    } else if (name == "--interface") {
+      if (value->empty() || value->size() > kInterfaceNameLimit) {
+        return Error("--interface takes a network card's name, such as eth0", topic);
+      }
+      c.interface_name = *value;
+    } else if (name == "--broadcast") {
+      const auto a = ParseAddressArgument(*value);
+      if (!a || *a == 0) return Error("--broadcast takes an IP address (a.b.c.d), not '" + *value + "'", topic);
+      if (c.directed_broadcasts.size() >= kMostDirectedBroadcasts) {
+        return Error("--broadcast may be given at most " + std::to_string(kMostDirectedBroadcasts) + " times", topic);
+      }
+      c.directed_broadcasts.push_back(*a);
     } else if (name == "--refresh") {
       const auto refresh = ParseRefreshTime(*value);
       if (!refresh) return Error("--refresh takes 15s, 30s, 1m, 2m or 5m, not '" + *value + "'", topic);

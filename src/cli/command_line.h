@@ -2,13 +2,13 @@
 #pragma once
 // The command line of switchdesk-cli: its commands, their options and the help texts.
 //
-//   switchdesk-cli discover [--wait SECONDS] [--json]
+//   switchdesk-cli discover [--wait SECONDS] [--json] [--interface NAME] [--broadcast A]...
 //   switchdesk-cli monitor list [--json]
 //   switchdesk-cli monitor add ADDRESS
 //   switchdesk-cli monitor remove ADDRESS... [--yes]
 //   switchdesk-cli monitor import FILE
 //   switchdesk-cli monitor export FILE [--yes]
-//   switchdesk-cli watch [--refresh 15s|30s|1m|2m|5m] [--json]
+//   switchdesk-cli watch [--refresh 15s|30s|1m|2m|5m] [--json] [--interface NAME]
 //   switchdesk-cli set TARGET [--ip A] [--netmask A] [--gateway A] [--trap A] [--name T]
 //                      [--location T] [--dhcp on|off] [--group-interval N] [PASSWORD SOURCE]
 //   switchdesk-cli password TARGET [PASSWORD SOURCE] [--new-password-file F | --new-password-env V]
@@ -16,6 +16,7 @@
 //   switchdesk-cli upgrade TARGET FILE [PASSWORD SOURCE]
 //   switchdesk-cli [COMMAND] --help | help [COMMAND] | --version
 //
+// The device commands take --interface NAME too.
 // TARGET is a switch's IP or MAC address; the PASSWORD SOURCE is --password-file F or
 // --password-env V, else a prompt at the terminal. No option ever carries a password itself.
 
@@ -77,6 +78,9 @@ struct SetFields {
 
 inline constexpr std::chrono::milliseconds kDefaultDiscoverWait{3000};
 inline constexpr std::chrono::milliseconds kLongestDiscoverWait{600000};
+// A network card's name holds at most 15 characters (IFNAMSIZ less its NUL).
+inline constexpr std::size_t kInterfaceNameLimit = 15;
+inline constexpr std::size_t kMostDirectedBroadcasts = 16;
 
 struct CommandLine {
   CommandKind kind = CommandKind::Help;
@@ -97,6 +101,10 @@ struct CommandLine {
   SetFields fields;
   SecretSource password;
   SecretSource new_password;
+  // discover, watch and the device commands: the one card to use ("" for every card).
+  std::string interface_name;
+  // discover: directed broadcast addresses it also goes to (host order).
+  std::vector<std::uint32_t> directed_broadcasts;
 
   bool operator==(const CommandLine&) const = default;
 };

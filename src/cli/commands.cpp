@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/commands.h"
 
+#include <net/if.h>
+
 #include <chrono>
 #include <functional>
 #include <string_view>
@@ -15,9 +17,11 @@
 #include "cli/watch_observer.h"
 #include "devices/list_control.h"
 #include "net/event_loop.h"
+#include "net/interfaces.h"
 #include "protocol/ipv4.h"
 #include "settings/config_folder.h"
 #include "settings/event_log.h"
+#include "settings/settings_file.h"
 #include "settings/trap_store.h"
 
 namespace sd::cli {
@@ -145,12 +149,14 @@ class NetworkRun {
                         "Add switches with: switchdesk-cli monitor add ADDRESS");
       return kExitFailed;
     }
+    if (!c_.interface_name.empty() && !ChooseCard(engine)) return kExitFailed;
+    engine.SetDirectedBroadcasts(c_.directed_broadcasts);
     const StartupOutcome outcome = StartNetworkEngine(engine, s_.messages);
     if (!outcome.can_run || s_.messages.Errors() > 0) return kExitFailed;
 
     for (const auto& w : engine.SocketWatches()) {
       loop.WatchReadable(w.fd, [this, &engine, socket = w.socket] {
-        engine.ReceiveDatagram(*socket);
+        if (engine.ReceiveDatagram(*socket)) ++datagrams_;
         if (after_event_) after_event_();
       });
     }
@@ -177,8 +183,50 @@ class NetworkRun {
  private:
   bool Stopped() const { return signal_ != 0; }
 
+  // --interface: that card only; a name that is not a usable card is refused before any socket
+  // opens, with the cards there are.
+  bool ChooseCard(NetworkEngine& engine) {
+    const auto cards = engine.Sockets().Interfaces().List();
+    if (!ChooseInterfaces(cards, c_.interface_name).empty()) {
+      engine.Sockets().ChooseInterface(c_.interface_name);
+      return true;
+    }
+    std::string names;
+    for (const auto& card : cards) names += (names.empty() ? "" : ", ") + InterfaceLabel(card);
+    s_.messages.Error("No network card " + TerminalText(c_.interface_name) +
+                      " is up with an IPv4 address and broadcast.\nCards: " + (names.empty() ? "none" : names));
+    return false;
+  }
+
+  // The card each Discovery List row's switch answered on, by its name, row by row.
+  static std::vector<std::string> RowInterfaces(CSwitchdeskDlg& dlg, NetworkEngine& engine, std::size_t rows) {
+    std::vector<std::string> names(rows);
+    DeviceTable& table = dlg.DiscoveryTable();
+    for (int i = 0; i < table.Count(); ++i) {
+      const std::string mac(GetText(table.Entry(i).mac_text));
+      const int row = dlg.FindDiscoveryRowByMac(mac);
+      char name[IF_NAMESIZE] = {};
+      const unsigned index = engine.Sockets().Switches().Find(mac);
+      if (row < 0 || static_cast<std::size_t>(row) >= rows || index == 0 || !::if_indextoname(index, name)) continue;
+      names[static_cast<std::size_t>(row)] = name;
+    }
+    return names;
+  }
+
+  // Nothing came back: say where the discovery went and what most likely dropped the answers.
+  void TellNoReply(NetworkEngine& engine) {
+    std::string cards;
+    for (const auto& card : engine.Sockets().Cards()) cards += (cards.empty() ? "" : ", ") + InterfaceLabel(card);
+    if (cards.empty()) cards = "the card of the default route";
+    console_.err << "switchdesk-cli: no switch answered. The discovery went out of " << cards << ".\n"
+                 << "A firewall that drops UDP to ports " << Settings.base_port << ", " << Settings.unicast_port
+                 << " and " << Settings.multicast_port
+                 << " of this computer is the likely cause (see the README for firewalld and ufw).\n";
+  }
+
   int Discover(EventLoop& loop, NetworkEngine& engine) {
     const int errors = s_.messages.Errors();
+    datagrams_ = 0;
     engine.OnDiscover();
     loop.RunUntil([&] { return Stopped() || !engine.DiscoveryPending(); }, kDiscoveryStartLimit);
     if (!Stopped()) loop.RunUntil([&] { return Stopped(); }, c_.wait);
@@ -186,9 +234,15 @@ class NetworkRun {
       console_.err << "switchdesk-cli: discovery interrupted\n";
       return kExitInterrupted;
     }
-    const TableView view = ViewOf(s_.discovery_list);
+    TableView view = ViewOf(s_.discovery_list);
+    if (c_.json) {
+      const auto names = RowInterfaces(s_.dlg, engine, view.rows.size());
+      view.headers.push_back("interface");
+      for (std::size_t r = 0; r < view.rows.size(); ++r) view.rows[r].push_back(names[r]);
+    }
     console_.out << (c_.json ? FormatJson(view) : FormatTable(view));
     console_.out.flush();
+    if (datagrams_ == 0 && s_.messages.Errors() == errors) TellNoReply(engine);
     return Status(s_.messages.Errors() == errors && console_.out.good());
   }
 
@@ -227,6 +281,8 @@ class NetworkRun {
   Console& console_;
   const CommandLine& c_;
   int signal_ = 0;
+  // Datagrams read since the discovery began.
+  int datagrams_ = 0;
   std::function<void()> after_event_;
 };
 

@@ -102,7 +102,7 @@ IgmpReportThread::IgmpReportThread(std::uint32_t group, const std::atomic<int>& 
         IgmpReportThreadProc(stop, group, flag, interval, send_, pass);
       }) {}
 
-std::unique_ptr<IgmpReportThread> StartIgmpReportThread() {
+std::unique_ptr<IgmpReportThread> StartIgmpReportThread(std::function<std::vector<unsigned>()> interfaces) {
   const auto group = TextToIpv4(Settings.multicast_group);
   if (!group) return nullptr;
   auto socket = RawIgmpSocket::Open();
@@ -111,8 +111,12 @@ std::unique_ptr<IgmpReportThread> StartIgmpReportThread() {
   const std::uint32_t destination = *group;
   return std::make_unique<IgmpReportThread>(
       destination, Settings.multicast_timer_flag, Settings.multicast_timer,
-      [shared, destination](std::span<const std::uint8_t, kIgmpReportSize> report) {
-        shared->SendTo(report, destination);
+      [shared, destination, interfaces = std::move(interfaces)](std::span<const std::uint8_t, kIgmpReportSize> report) {
+        if (!interfaces) {
+          shared->SendTo(report, destination);
+          return;
+        }
+        for (unsigned index : interfaces()) shared->SendOn(report, destination, index);
       });
 }
 

@@ -15,6 +15,7 @@
 #include <span>
 #include <stop_token>
 #include <thread>
+#include <vector>
 
 namespace sd {
 
@@ -88,6 +89,8 @@ class IgmpReportThread {
 // Settings.multicast_timer_flag and Settings.multicast_timer, and a raw IGMP socket opened here.
 // Null when the raw socket cannot be opened (it needs privilege) or the group is not an
 // address; the caller tells the user once and the program goes on without reports.
-std::unique_ptr<IgmpReportThread> StartIgmpReportThread();
+// Each report goes out once for each interface index `interfaces` gives at that moment (0: by
+// the default route); without it, once by the default route.
+std::unique_ptr<IgmpReportThread> StartIgmpReportThread(std::function<std::vector<unsigned>()> interfaces = {});
 
 }  // namespace sd

@@ -42,11 +42,13 @@ bool ReplyDispatcher::ReceiveDatagram(UdpSocket& socket) {
   // No agent sends more than 1500 bytes. The first 1500 bytes of a longer datagram could pass
   // every check and be filed as if they were all of it: such a datagram is dropped whole.
   if (received->truncated) return true;
-  Dispatch(std::span<const std::uint8_t>(buffer.data(), received->size), received->source.address);
+  Dispatch(std::span<const std::uint8_t>(buffer.data(), received->size), received->source.address,
+           received->interface_index);
   return true;
 }
 
-void ReplyDispatcher::Dispatch(std::span<const std::uint8_t> datagram, std::uint32_t source) {
+void ReplyDispatcher::Dispatch(std::span<const std::uint8_t> datagram, std::uint32_t source,
+                               unsigned interface_index) {
   // A datagram too short for a header cannot carry the manager's identifier and version.
   const auto header = ParseHeader(datagram);
   if (!header) return;
@@ -64,6 +66,7 @@ void ReplyDispatcher::Dispatch(std::span<const std::uint8_t> datagram, std::uint
   reply.version_minor = header->version_minor;
   if (header->version_minor != VERSION_MINOR_REPLY) return;
   SetIp(reply, source);
+  if (switches_ != nullptr) switches_->Note(GetText(reply.mac_text), interface_index);
 
   if (header->version_major != VERSION_MAJOR) {
     HandleHeaderOnlyReply(reply, false);

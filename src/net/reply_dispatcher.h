@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "common/messages.h"
+#include "net/interfaces.h"
 #include "devices/device_table.h"
 #include "protocol/device_record.h"
 #include "protocol/packet_header.h"
@@ -38,8 +39,11 @@ class ReplyDispatcher {
   // Reads one datagram from `socket` and dispatches it; one longer than 1500 bytes is dropped.
   // False when none was waiting.
   bool ReceiveDatagram(UdpSocket& socket);
-  // Checks and files one received datagram from `source` (host order).
-  void Dispatch(std::span<const std::uint8_t> datagram, std::uint32_t source);
+  // Checks and files one received datagram from `source` (host order) that came in on the
+  // interface of that index (0 when not known).
+  void Dispatch(std::span<const std::uint8_t> datagram, std::uint32_t source, unsigned interface_index = 0);
+  // Where the card of each switch whose datagram passes the header checks is noted.
+  void NoteInterfacesIn(SwitchInterfaces* switches) { switches_ = switches; }
 
   // Set when the firmware-upgrade target answers a discovery; the reboot watch clears it.
   bool RebootSeen() const { return reboot_seen_.load(); }
@@ -62,6 +66,7 @@ class ReplyDispatcher {
   DeviceLists& lists_;
   IMessages& messages_;
   TrapSink trap_sink_;
+  SwitchInterfaces* switches_ = nullptr;
   std::atomic<bool> reboot_seen_{false};
 };
 

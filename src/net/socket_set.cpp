@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/socket_set.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <thread>
 
 #include "protocol/ipv4.h"
@@ -38,6 +40,8 @@ std::optional<UdpSocket> OpenBound(std::uint16_t port, std::string_view create_e
     return std::nullopt;
   }
   socket->SetReceiveBufferSize(receive_buffer_bytes);  // less room is no reason to stop
+  // Each datagram's card, so that a switch's requests go out where its replies came in.
+  socket->EnablePacketInfo();
   return socket;
 }
 
@@ -55,7 +59,8 @@ void SocketSet::CreateBroadcastSocket(IMessages& messages) {
 bool SocketSet::CreateMulticastSocket(IMessages& messages) {
   multicast_socket_ = OpenBound(Settings.multicast_port, kCreateMulticastSocketError, messages);
   if (!multicast_socket_) return false;
-  if (!multicast_socket_->JoinGroup(ConfiguredGroup())) {
+  ReadInterfaces();
+  if (!JoinGroupEverywhere(ConfiguredGroup())) {
     multicast_socket_.reset();
     messages.Error(kJoinGroupError);
     return false;
@@ -68,11 +73,71 @@ void SocketSet::CreateUnicastSocket(IMessages& messages) {
 }
 
 void SocketSet::RefreshMulticastMembership(const SleepFor& sleep) {
-  const std::uint32_t group = ConfiguredGroup();
-  if (multicast_socket_) multicast_socket_->LeaveGroup(group);
+  LeaveGroupEverywhere();
   sleep(std::chrono::milliseconds(200));
-  if (multicast_socket_) multicast_socket_->JoinGroup(group);
+  JoinGroupEverywhere();
   sleep(std::chrono::milliseconds(300));
+}
+
+const std::vector<NetworkInterface>& SocketSet::ReadInterfaces() {
+  cards_ = ChooseInterfaces(interfaces_->List(), chosen_);
+  return cards_;
+}
+
+void SocketSet::LeaveGroupEverywhere() {
+  const std::uint32_t group = ConfiguredGroup();
+  if (multicast_socket_) {
+    for (unsigned index : joined_now_) multicast_socket_->LeaveGroupOn(group, index);
+  }
+  // The report thread keeps the cards of the last join until the next one: a report due during
+  // the renewal still goes out.
+  joined_now_.clear();
+}
+
+void SocketSet::JoinGroupEverywhere() {
+  ReadInterfaces();
+  JoinGroupEverywhere(ConfiguredGroup());
+}
+
+bool SocketSet::JoinGroupEverywhere(std::uint32_t group) {
+  if (!multicast_socket_) return false;
+  for (unsigned index : SendInterfaces(0)) {
+    // Already a member there (a renewal whose leave did not happen) counts as joined.
+    if (multicast_socket_->JoinGroupOn(group, index) || errno == EADDRINUSE) {
+      if (std::find(joined_now_.begin(), joined_now_.end(), index) == joined_now_.end()) joined_now_.push_back(index);
+    }
+  }
+  joined_->Set(joined_now_);
+  return !joined_now_.empty();
+}
+
+std::vector<unsigned> SocketSet::SendInterfaces(unsigned only_interface) const {
+  if (only_interface != 0) return {only_interface};
+  std::vector<unsigned> out;
+  for (const auto& card : cards_) out.push_back(card.index);
+  if (out.empty() && chosen_.empty()) out.push_back(0);
+  return out;
+}
+
+bool SocketSet::SendBroadcast(std::span<const std::uint8_t> datagram, std::uint16_t port, unsigned only_interface) {
+  UdpSocket* socket = Broadcast();
+  if (socket == nullptr || !socket->SetBroadcast(true)) return false;
+  bool any = false;
+  for (unsigned index : SendInterfaces(only_interface)) {
+    any = socket->SendOn(datagram, {kLimitedBroadcast, port}, index) || any;
+  }
+  return any;
+}
+
+bool SocketSet::SendMulticast(std::span<const std::uint8_t> datagram, std::uint16_t port, unsigned only_interface) {
+  UdpSocket* socket = Multicast();
+  const std::uint32_t group = ConfiguredGroup();
+  if (socket == nullptr || group == 0) return false;
+  bool any = false;
+  for (unsigned index : SendInterfaces(only_interface)) {
+    any = socket->SendOn(datagram, {group, port}, index) || any;
+  }
+  return any;
 }
 
 void SocketSet::CloseSocketSet() {

@@ -36,7 +36,13 @@ bool SetFlag(int fd, bool on) {
   return ::fcntl(fd, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) == 0;
 }
 
-bool Membership(int fd, int option, std::uint32_t group) {
+bool Membership(int fd, int option, std::uint32_t group, unsigned interface_index = 0) {
+  if (interface_index != 0) {
+    ip_mreqn n{};
+    n.imr_multiaddr.s_addr = htonl(group);
+    n.imr_ifindex = static_cast<int>(interface_index);
+    return ::setsockopt(fd, IPPROTO_IP, option, &n, sizeof n) == 0;
+  }
   ip_mreq m{};
   m.imr_multiaddr.s_addr = htonl(group);
   m.imr_interface.s_addr = htonl(kAnyAddress);
@@ -70,13 +76,15 @@ std::optional<ReceivedDatagram> ReceiveOne(int fd, std::span<std::uint8_t, kMaxD
       in_pktinfo info;
       std::memcpy(&info, CMSG_DATA(c), sizeof info);
       r.destination = ntohl(info.ipi_addr.s_addr);
+      r.interface_index = static_cast<unsigned>(info.ipi_ifindex);
     }
   }
   return r;
 }
 
+// With packet information: from `source` (when given) and out of `interface_index` (when not 0).
 bool SendWhole(int fd, std::span<const std::uint8_t> datagram, Endpoint to,
-               const std::uint32_t* source) {
+               const std::uint32_t* source, unsigned interface_index = 0) {
   if (fd < 0) return false;
   sockaddr_in dest = ToSockaddr(to);
   iovec iov{const_cast<std::uint8_t*>(datagram.data()), datagram.size()};
@@ -86,7 +94,7 @@ bool SendWhole(int fd, std::span<const std::uint8_t> datagram, Endpoint to,
   msg.msg_iov = &iov;
   msg.msg_iovlen = 1;
   alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-  if (source != nullptr) {
+  if (source != nullptr || interface_index != 0) {
     msg.msg_control = control;
     msg.msg_controllen = sizeof control;
     cmsghdr* c = CMSG_FIRSTHDR(&msg);
@@ -94,7 +102,8 @@ bool SendWhole(int fd, std::span<const std::uint8_t> datagram, Endpoint to,
     c->cmsg_type = IP_PKTINFO;
     c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
     in_pktinfo info{};
-    info.ipi_spec_dst.s_addr = htonl(*source);
+    if (source != nullptr) info.ipi_spec_dst.s_addr = htonl(*source);
+    info.ipi_ifindex = static_cast<int>(interface_index);
     std::memcpy(CMSG_DATA(c), &info, sizeof info);
   }
   ssize_t n;
@@ -160,6 +169,12 @@ int UdpSocket::ReceiveBufferSize() const {
 }
 bool UdpSocket::JoinGroup(std::uint32_t group) { return IsOpen() && Membership(Fd(), IP_ADD_MEMBERSHIP, group); }
 bool UdpSocket::LeaveGroup(std::uint32_t group) { return IsOpen() && Membership(Fd(), IP_DROP_MEMBERSHIP, group); }
+bool UdpSocket::JoinGroupOn(std::uint32_t group, unsigned interface_index) {
+  return IsOpen() && Membership(Fd(), IP_ADD_MEMBERSHIP, group, interface_index);
+}
+bool UdpSocket::LeaveGroupOn(std::uint32_t group, unsigned interface_index) {
+  return IsOpen() && Membership(Fd(), IP_DROP_MEMBERSHIP, group, interface_index);
+}
 bool UdpSocket::EnablePacketInfo() { return IsOpen() && SetIntOption(Fd(), IPPROTO_IP, IP_PKTINFO, 1); }
 
 bool UdpSocket::SendTo(std::span<const std::uint8_t> datagram, Endpoint to) {
@@ -168,6 +183,10 @@ bool UdpSocket::SendTo(std::span<const std::uint8_t> datagram, Endpoint to) {
 
 bool UdpSocket::SendFrom(std::span<const std::uint8_t> datagram, Endpoint to, std::uint32_t source) {
   return SendWhole(Fd(), datagram, to, &source);
+}
+
+bool UdpSocket::SendOn(std::span<const std::uint8_t> datagram, Endpoint to, unsigned interface_index) {
+  return SendWhole(Fd(), datagram, to, nullptr, interface_index);
 }
 
 std::optional<ReceivedDatagram> UdpSocket::Receive(std::span<std::uint8_t, kMaxDatagram> buffer) {
@@ -185,6 +204,11 @@ bool RawIgmpSocket::JoinGroup(std::uint32_t group) { return IsOpen() && Membersh
 
 bool RawIgmpSocket::SendTo(std::span<const std::uint8_t> message, std::uint32_t destination) {
   return SendWhole(Fd(), message, {destination, 0}, nullptr);
+}
+
+bool RawIgmpSocket::SendOn(std::span<const std::uint8_t> message, std::uint32_t destination,
+                           unsigned interface_index) {
+  return SendWhole(Fd(), message, {destination, 0}, nullptr, interface_index);
 }
 
 std::optional<ReceivedDatagram> RawIgmpSocket::Receive(std::span<std::uint8_t, kMaxDatagram> buffer) {

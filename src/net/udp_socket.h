@@ -33,6 +33,8 @@ struct ReceivedDatagram {
   std::size_t size = 0;
   Endpoint source;
   std::optional<std::uint32_t> destination;
+  // With packet information: the index of the interface it came in on (0 when not known).
+  unsigned interface_index = 0;
   bool truncated = false;
 };
 
@@ -80,6 +82,9 @@ class UdpSocket {
   // Group membership on the default interface (interface address 0.0.0.0).
   bool JoinGroup(std::uint32_t group);
   bool LeaveGroup(std::uint32_t group);
+  // Group membership on one interface (by index; 0 is the default interface, as above).
+  bool JoinGroupOn(std::uint32_t group, unsigned interface_index);
+  bool LeaveGroupOn(std::uint32_t group, unsigned interface_index);
   // Reports each datagram's destination address, and allows replies from a chosen local address.
   bool EnablePacketInfo();
 
@@ -87,6 +92,9 @@ class UdpSocket {
   bool SendTo(std::span<const std::uint8_t> datagram, Endpoint to);
   // Sends one datagram with a given local source address (EnablePacketInfo first).
   bool SendFrom(std::span<const std::uint8_t> datagram, Endpoint to, std::uint32_t source);
+  // Sends one datagram out of one interface (by index), whatever the routes say: the way to
+  // reach 255.255.255.255 or a group on a card without the default route. Index 0 is SendTo.
+  bool SendOn(std::span<const std::uint8_t> datagram, Endpoint to, unsigned interface_index);
 
   // Reads one waiting datagram of at most kMaxDatagram bytes into the buffer. Nothing when no
   // datagram waits (a non-blocking socket) or the read fails; the buffer is then unchanged
@@ -110,6 +118,8 @@ class RawIgmpSocket {
 
   // Sends an IGMP message (the kernel adds the IP header) to an address.
   bool SendTo(std::span<const std::uint8_t> message, std::uint32_t destination);
+  // The same out of one interface (by index); index 0 is SendTo.
+  bool SendOn(std::span<const std::uint8_t> message, std::uint32_t destination, unsigned interface_index);
   // Reads one IP packet (header included) of at most kMaxDatagram bytes.
   std::optional<ReceivedDatagram> Receive(std::span<std::uint8_t, kMaxDatagram> buffer);
 

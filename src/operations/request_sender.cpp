@@ -11,6 +11,21 @@ void SocketSetSender::RefreshMulticastMembership() {
 }
 
 bool SocketSetSender::Send(SendRoute route, std::span<const std::uint8_t> datagram, Endpoint to) {
+  return SendOn(route, datagram, to, 0);
+}
+
+bool SocketSetSender::SendToSwitch(SendRoute route, std::span<const std::uint8_t> datagram, Endpoint to,
+                                   std::string_view mac_text) {
+  return SendOn(route, datagram, to, sockets_.Switches().Find(mac_text));
+}
+
+bool SocketSetSender::SendOn(SendRoute route, std::span<const std::uint8_t> datagram, Endpoint to,
+                             unsigned interface_index) {
+  // To the limited broadcast address and to the group: out of one card or each card.
+  if (route == SendRoute::Broadcast && to.address == kLimitedBroadcast) {
+    return sockets_.SendBroadcast(datagram, to.port, interface_index);
+  }
+  if (route == SendRoute::Multicast) return sockets_.SendMulticast(datagram, to.port, interface_index);
   UdpSocket* socket = nullptr;
   switch (route) {
     case SendRoute::Unicast: socket = sockets_.Unicast(); break;

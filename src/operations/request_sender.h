@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "net/socket_set.h"
 #include "net/udp_socket.h"
@@ -22,6 +23,13 @@ class IRequestSender {
   virtual void RefreshMulticastMembership() = 0;
   // Sends one datagram; true only when all of it was handed to the network.
   virtual bool Send(SendRoute route, std::span<const std::uint8_t> datagram, Endpoint to) = 0;
+  // Sends one datagram by broadcast or to the group for the switch of this MAC text: out of the
+  // card its replies came in on when that is known. Senders without cards send it as Send does.
+  virtual bool SendToSwitch(SendRoute route, std::span<const std::uint8_t> datagram, Endpoint to,
+                            std::string_view mac_text) {
+    (void)mac_text;
+    return Send(route, datagram, to);
+  }
 };
 
 // Over the program's socket set. The two waits of the membership refresh go through `sleep`: the
@@ -35,8 +43,12 @@ class SocketSetSender final : public IRequestSender {
   void RefreshMulticastMembership() override;
   // A broadcast is allowed on the broadcast socket first; a closed socket fails the send.
   bool Send(SendRoute route, std::span<const std::uint8_t> datagram, Endpoint to) override;
+  // Out of the switch's card; out of every card when its card is not known.
+  bool SendToSwitch(SendRoute route, std::span<const std::uint8_t> datagram, Endpoint to,
+                    std::string_view mac_text) override;
 
  private:
+  bool SendOn(SendRoute route, std::span<const std::uint8_t> datagram, Endpoint to, unsigned interface_index);
   SocketSet& sockets_;
   SleepFor sleep_;
 };

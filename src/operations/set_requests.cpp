@@ -55,12 +55,14 @@ int Deliver(const RequestContext& context, const RequestDatagram& datagram, cons
     return 0;
   }
   context.lists.NotePollSentToAll();
-  if (!context.sender.Send(SendRoute::Broadcast, datagram.Bytes(), {kLimitedBroadcast, port})) {
+  // Out of the card the switch answered on.
+  const std::string mac(GetText(TargetEntry(context.lists, target).mac_text));
+  if (!context.sender.SendToSwitch(SendRoute::Broadcast, datagram.Bytes(), {kLimitedBroadcast, port}, mac)) {
     context.messages.Error(kUdpSetSendError);
     return -1;
   }
   const auto group = TextToIpv4(Settings.multicast_group);
-  if (!group || !context.sender.Send(SendRoute::Multicast, datagram.Bytes(), {*group, port})) {
+  if (!group || !context.sender.SendToSwitch(SendRoute::Multicast, datagram.Bytes(), {*group, port}, mac)) {
     context.messages.Error(kUdpSetSendError);
     return -1;
   }

@@ -2,21 +2,21 @@
 #include "operations/upgrade_network.h"
 
 #include "protocol/ipv4.h"
+#include "protocol/operation_context.h"
 #include "settings/settings_file.h"
 
 namespace sd {
 
 namespace {
-std::optional<std::uint32_t> Group() { return TextToIpv4(Settings.multicast_group); }
+// The card of the switch being upgraded (0: not known, every card).
+unsigned TargetInterface(SocketSet& sockets) {
+  return sockets.Switches().Find(OperationContext::Instance().UpgradeTargetMac());
+}
 }  // namespace
 
-void SocketSetUpgradeNetwork::LeaveGroup() {
-  if (UdpSocket* m = sockets_.Multicast(); m && Group()) m->LeaveGroup(*Group());
-}
+void SocketSetUpgradeNetwork::LeaveGroup() { sockets_.LeaveGroupEverywhere(); }
 
-void SocketSetUpgradeNetwork::JoinGroup() {
-  if (UdpSocket* m = sockets_.Multicast(); m && Group()) m->JoinGroup(*Group());
-}
+void SocketSetUpgradeNetwork::JoinGroup() { sockets_.JoinGroupEverywhere(); }
 
 bool SocketSetUpgradeNetwork::EnableBroadcast() {
   UdpSocket* b = sockets_.Broadcast();
@@ -28,15 +28,13 @@ bool SocketSetUpgradeNetwork::SendUnicast(std::span<const std::uint8_t> datagram
   return u != nullptr && u->SendTo(datagram, {ip, Settings.agent_port});
 }
 
+// The trigger and the reboot watch's discoveries go out of the upgraded switch's card.
 bool SocketSetUpgradeNetwork::SendBroadcast(std::span<const std::uint8_t> datagram) {
-  // A send to the broadcast address needs the option on the socket.
-  return EnableBroadcast() && sockets_.Broadcast()->SendTo(datagram, {kLimitedBroadcast, Settings.agent_port});
+  return sockets_.SendBroadcast(datagram, Settings.agent_port, TargetInterface(sockets_));
 }
 
 bool SocketSetUpgradeNetwork::SendMulticast(std::span<const std::uint8_t> datagram) {
-  UdpSocket* m = sockets_.Multicast();
-  const auto group = Group();
-  return m != nullptr && group && m->SendTo(datagram, {*group, Settings.agent_port});
+  return sockets_.SendMulticast(datagram, Settings.agent_port, TargetInterface(sockets_));
 }
 
 }  // namespace sd

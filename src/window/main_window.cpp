@@ -268,9 +268,46 @@ void MainWindow::BuildMenu() {
     connect(action, &QAction::triggered, this, [this, item = choice.command] { OnRefreshTime(item); });
   }
   AddCommand(option_menu_, Command::GroupInterval, "Group Interval");
+  // Read when opened: a laptop docks and undocks while the window runs.
+  interface_menu_ = option_menu_->addMenu(QStringLiteral("Network interface"));
+  interface_menu_->setObjectName(QStringLiteral("networkInterfaceMenu"));
+  connect(interface_menu_, &QMenu::aboutToShow, this, [this] { FillNetworkInterfaceMenu(); });
+  FillNetworkInterfaceMenu();
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
   AddCommand(help, Command::About, "About");
+}
+
+void MainWindow::FillNetworkInterfaceMenu() {
+  for (QActionGroup* old : interface_menu_->findChildren<QActionGroup*>()) delete old;
+  interface_menu_->clear();
+  auto* group = new QActionGroup(interface_menu_);
+  group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+  auto add = [&](const QString& text, const std::string& name) {
+    QAction* action = interface_menu_->addAction(text);
+    action->setCheckable(true);
+    action->setChecked(name == chosen_interface_);
+    action->setData(QString::fromStdString(name));
+    group->addAction(action);
+    connect(action, &QAction::triggered, this, [this, name] { ChooseNetworkInterface(name); });
+  };
+  add(QStringLiteral("All interfaces"), "");
+  IInterfaceSource& source = engine_ ? engine_->Sockets().Interfaces() : TheSystemInterfaces();
+  bool chosen_listed = chosen_interface_.empty();
+  for (const NetworkInterface& card : source.List()) {
+    add(QString::fromStdString(InterfaceLabel(card)), card.name);
+    chosen_listed = chosen_listed || card.name == chosen_interface_;
+  }
+  // A chosen card that is gone stays listed (and checked): the choice holds for the run.
+  if (!chosen_listed) add(QString::fromStdString(chosen_interface_), chosen_interface_);
+}
+
+void MainWindow::ChooseNetworkInterface(const std::string& name) {
+  chosen_interface_ = name;
+  if (engine_) engine_->Sockets().ChooseInterface(name);
+  for (QAction* action : interface_menu_->actions()) {
+    action->setChecked(action->data().toString().toStdString() == name);
+  }
 }
 
 void MainWindow::ConnectCommands() {
@@ -396,6 +433,7 @@ void MainWindow::OnListSelection(TableKind list) {
 bool MainWindow::StartNetwork() {
   ui_thread_ = std::make_unique<QtUiThread>();
   engine_ = std::make_unique<NetworkEngine>(core_->Lists(), *services_.messages, *this, *ui_thread_, traps_);
+  engine_->Sockets().ChooseInterface(chosen_interface_);
   const StartupOutcome outcome = StartCore(*core_, *engine_, traps_, *services_.messages);
   if (!outcome.can_run) return false;
   for (const NetworkEngine::SocketWatch& watch : engine_->SocketWatches()) {

@@ -124,6 +124,11 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   // Checks the "Refresh time" item of the given interval and no other.
   void CheckRefreshTime(Command item);
   int RefreshSeconds() const { return refresh_seconds_; }
+  // Option > "Network interface": the card discovery, membership and reports keep to for this
+  // run ("" for "All interfaces", the default). Applies from the next membership renewal.
+  void ChooseNetworkInterface(const std::string& name);
+  const std::string& ChosenNetworkInterface() const { return chosen_interface_; }
+  QMenu* NetworkInterfaceMenu() const { return interface_menu_; }
 
   // The toolkit-free main dialog the window forwards to, and the window's own commands.
   CSwitchdeskDlg& Core() const { return *core_; }
@@ -175,6 +180,8 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   QPushButton* AddButton(QWidget* parent, Control control, const char* text);
   QAction* AddCommand(QMenu* menu, Command command, const char* text);
   void OnRefreshTime(Command item);
+  // Lists "All interfaces" and the cards there are now, the chosen one checked.
+  void FillNetworkInterfaceMenu();
   void OnViewTrap();
   void OnAbout();
   void OnDiscover();
@@ -216,6 +223,8 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   QTreeWidget* monitor_list_ = nullptr;
   QLabel* trap_indicator_ = nullptr;
   QMenu* option_menu_ = nullptr;
+  QMenu* interface_menu_ = nullptr;
+  std::string chosen_interface_;
   std::map<Control, QPushButton*> buttons_;
   std::map<Command, QAction*> actions_;
   bool trap_waiting_ = false;

@@ -148,8 +148,12 @@ TEST_F(CliLabTest, DiscoverPrintsTheDiscoveryListAsTheWindowShowsIt) {
   ASSERT_TRUE(parsed) << json.out;
   ASSERT_EQ(parsed->array.size(), kSwitches.size());
   std::vector<std::vector<std::string>> objects;
+  // The columns, then the card each switch answered on: the lab's one card.
+  std::vector<std::string> keys = kDiscoveryHeaders;
+  keys.push_back("interface");
   for (const auto& object : parsed->array) {
-    EXPECT_EQ(object.Keys(), kDiscoveryHeaders);
+    EXPECT_EQ(object.Keys(), keys);
+    EXPECT_EQ(object.Text("interface"), "sd" + std::string(std::getenv("LAB_NAME")) + "m");
     std::vector<std::string> row;
     for (const auto& h : kDiscoveryHeaders) row.push_back(object.Text(h));
     objects.push_back(row);

@@ -28,6 +28,11 @@ TEST(CommandLineTest, AcceptedCommandLines) {
   discover_json.wait = 1500ms;
   CommandLine discover_wait = Make(CommandKind::Discover);
   discover_wait.wait = 10s;
+  CommandLine discover_cards = Make(CommandKind::Discover);
+  discover_cards.interface_name = "eth1";
+  discover_cards.directed_broadcasts = {0xC00002FF, 0xC6120BFF};
+  CommandLine watch_card = Make(CommandKind::Watch);
+  watch_card.interface_name = "wlan0";
   CommandLine list_json = Make(CommandKind::MonitorList);
   list_json.json = true;
   CommandLine add = Make(CommandKind::MonitorAdd);
@@ -54,6 +59,8 @@ TEST(CommandLineTest, AcceptedCommandLines) {
   const Case cases[] = {
       {{"discover", "--json", "--wait", "1.5"}, discover_json},
       {{"discover", "--wait=10"}, discover_wait},
+      {{"discover", "--interface", "eth1", "--broadcast", "192.0.2.255", "--broadcast=198.18.11.255"}, discover_cards},
+      {{"watch", "--interface=wlan0"}, watch_card},
       {{"monitor", "list", "--json"}, list_json},
       {{"monitor", "add", "192.168.0.10"}, add},
       {{"monitor", "add", "10...5"}, add_blanks},  // blank fields read as 0, as in the dialog
@@ -92,6 +99,11 @@ TEST(CommandLineTest, RefusedCommandLinesNameTheProblemAndTheHelpThatFits) {
       {{"discover", "--wait", "601"}, "--wait takes a number of seconds above 0 and up to 600, not '601'", "discover"},
       {{"discover", "--json=yes"}, "--json takes no value", "discover"},
       {{"discover", "extra"}, "unexpected argument 'extra'", "discover"},
+      {{"discover", "--interface", ""}, "--interface takes a network card's name, such as eth0", "discover"},
+      {{"discover", "--interface", "a-name-of-16-chr"}, "--interface takes a network card's name, such as eth0", "discover"},
+      {{"discover", "--broadcast", "192.0.2"}, "--broadcast takes an IP address (a.b.c.d), not '192.0.2'", "discover"},
+      {{"discover", "--broadcast", "0.0.0.0"}, "--broadcast takes an IP address (a.b.c.d), not '0.0.0.0'", "discover"},
+      {{"monitor", "list", "--interface", "eth0"}, "unknown option --interface", "monitor"},
       {{"monitor"}, "monitor needs list, add, remove, import or export", "monitor"},
       {{"monitor", "delete", "1.2.3.4"}, "no monitor command 'delete'", "monitor"},
       {{"monitor", "add"}, "monitor add takes one ADDRESS", "monitor"},
@@ -142,6 +154,8 @@ TEST(CommandLineTest, DeviceCommandsTakeATargetFieldsAndPasswordSourcesButNoPass
   password.new_password = {SecretSource::Kind::File, "/run/new"};
   CommandLine refresh = Make(CommandKind::DhcpRefresh);
   refresh.target.mac_text = "02000000abcd";
+  CommandLine refresh_card = refresh;
+  refresh_card.interface_name = "eth1";
   CommandLine upgrade = Make(CommandKind::Upgrade);
   upgrade.target.ip = 0xC612000B;
   upgrade.file = "image.hex";
@@ -156,6 +170,7 @@ TEST(CommandLineTest, DeviceCommandsTakeATargetFieldsAndPasswordSourcesButNoPass
       {{"set", "02:00:00:00:AB:CD", "--dhcp", "on"}, dhcp_on},
       {{"password", "02-00-00-00-ab-cd", "--password-env", "OLD", "--new-password-file", "/run/new"}, password},
       {{"dhcp-refresh", "02000000ABCD"}, refresh},
+      {{"dhcp-refresh", "02000000ABCD", "--interface", "eth1"}, refresh_card},
       {{"upgrade", "--password-env=PW", "198.18.0.11", "image.hex"}, upgrade},
       {{"upgrade", "198.18.0.11", "--help"}, help_upgrade},
       {{"help", "upgrade"}, help_upgrade},

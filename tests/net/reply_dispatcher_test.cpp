@@ -2,6 +2,7 @@
 #include "net/reply_dispatcher.h"
 
 #include <gtest/gtest.h>
+#include <net/if.h>
 #include <poll.h>
 
 #include "net/udp_socket.h"
@@ -78,6 +79,31 @@ TEST_F(ReplyDispatcherTest, ADatagramLongerThan1500BytesIsDroppedWhole) {
   EXPECT_FALSE(dispatcher.ReceiveDatagram(*receiver)) << "nothing was waiting";
   EXPECT_EQ(dlg.DiscoveryTable().Count(), 1);
   EXPECT_TRUE(messages.shown.empty());
+}
+
+// Over loopback: the card a switch's datagram came in on is noted by its MAC address once the
+// datagram passes the header checks; a foreign manager's datagram notes nothing.
+TEST_F(ReplyDispatcherTest, TheCardAReplyCameInOnIsNotedForItsSwitch) {
+  SwitchInterfaces switches;
+  dispatcher.NoteInterfacesIn(&switches);
+  auto receiver = UdpSocket::Open();
+  auto sender = UdpSocket::Open();
+  ASSERT_TRUE(receiver && sender && receiver->Bind(0, kLoopbackAddress) && sender->Bind(0, kLoopbackAddress));
+  ASSERT_TRUE(receiver->EnablePacketInfo());
+  AgentDatagram foreign = FullReply();
+  foreign.manager_id = 0x01020304;
+  foreign.mac[5] = 0x11;
+  for (const AgentDatagram& d : {FullReply(), foreign}) {
+    ASSERT_TRUE(sender->SendTo(d.Bytes(), *receiver->LocalEndpoint()));
+    pollfd p{receiver->Fd(), POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 2000), 1);
+    ASSERT_TRUE(dispatcher.ReceiveDatagram(*receiver));
+  }
+  EXPECT_EQ(switches.Find(kSwitchMac), ::if_nametoindex("lo"));
+  EXPECT_EQ(switches.Find("020000000011"), 0u);
+
+  dispatcher.Dispatch(FullReply().Bytes(), kSwitchIp, 9);
+  EXPECT_EQ(switches.Find(kSwitchMac), 9u);
 }
 
 TEST_F(ReplyDispatcherTest, NewDeviceIsAddedToTheDiscoveryListAndUpdatedInPlace) {

@@ -54,6 +54,19 @@ TEST_F(SetRequestsTest, APasswordChangeGoesToADiscoveredSwitchByBroadcastAndThen
   EXPECT_TRUE(messages.shown.empty());
 }
 
+// A discovered switch's broadcast and group sends name the switch, so that they leave by the card
+// its replies came in on; a monitored switch's unicast needs no card.
+TEST_F(SetRequestsTest, BroadcastAndGroupSendsNameTheChosenSwitchForItsCard) {
+  const DeviceRecord working = ConfigurableSwitch("001a2b3c4d60", "198.18.0.13");
+  ASSERT_EQ(SendDhcpRefresh(Context(), working, kDiscovered), 0);
+  ASSERT_EQ(SendDhcpRefresh(Context(), ConfigurableSwitch("001a2b3c4d5f", "198.18.0.12"), kMonitored), 0);
+  ASSERT_EQ(sender.sent.size(), 3u);
+  EXPECT_EQ(sender.sent[0].switch_mac, "001a2b3c4d60");
+  EXPECT_EQ(sender.sent[1].switch_mac, "001a2b3c4d60");
+  EXPECT_EQ(sender.sent[2].route, SendRoute::Unicast);
+  EXPECT_EQ(sender.sent[2].switch_mac, "");
+}
+
 TEST_F(SetRequestsTest, ADhcpRefreshCarriesTheWholeManagerVersionAndZeroAddresses) {
   DeviceRecord working = ConfigurableSwitch("001a2b3c4d5e", "198.18.0.11");
   working.dhcp = DHCP_ON;

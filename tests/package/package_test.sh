@@ -87,7 +87,8 @@ dpkg-deb -x "$deb" "$tmp/tree"
 dpkg-deb -e "$deb" "$tmp/control"
 [ -x "$tmp/control/postinst" ] || fail "no executable postinst"
 expected=(usr/bin/switchdesk-cli usr/share/switchdesk/define.ecf usr/share/man/man1/switchdesk-cli.1.gz
-          usr/share/doc/switchdesk/copyright usr/share/bash-completion/completions/switchdesk-cli)
+          usr/share/doc/switchdesk/copyright usr/share/bash-completion/completions/switchdesk-cli
+          usr/lib/firewalld/services/switchdesk.xml etc/ufw/applications.d/switchdesk)
 if [ "$window" -eq 1 ]; then
   expected+=(usr/bin/switchdesk usr/share/applications/org.switchdesk.Switchdesk.desktop
              usr/share/metainfo/org.switchdesk.Switchdesk.metainfo.xml

@@ -61,13 +61,14 @@ inline void ApplyLabSettings() {
 
 // Starts the simulator in the switch namespace with the given switch definitions; waits for its
 // "ready" line. Control lines go to its standard input.
-inline bool StartLabSimulator(ChildProcess& sim, const std::vector<std::string>& switches,
-                              const std::vector<std::string>& extra = {}) {
-  std::vector<std::string> argv = {"ip", "netns", "exec", std::getenv("LAB_SWITCH_NS"), SWITCHSIM_PATH,
+// In namespace `ns`, with `manager` as the trap receiver of switches that have none.
+inline bool StartLabSimulatorIn(ChildProcess& sim, const std::string& ns, const std::string& manager,
+                                const std::vector<std::string>& switches, const std::vector<std::string>& extra = {}) {
+  std::vector<std::string> argv = {"ip", "netns", "exec", ns, SWITCHSIM_PATH,
                                    "--agent-port", std::to_string(kLabBasePort + 2),
                                    "--manager-port", std::to_string(kLabBasePort + 1),
                                    "--manager-id", "01945AE0", "--group", kLabGroup,
-                                   "--manager", "198.18.0.1"};
+                                   "--manager", manager};
   argv.insert(argv.end(), extra.begin(), extra.end());
   for (const auto& s : switches) {
     argv.push_back("--switch");
@@ -76,6 +77,18 @@ inline bool StartLabSimulator(ChildProcess& sim, const std::vector<std::string>&
   if (!sim.Start(argv)) return false;
   const auto ready = sim.ReadLine();
   return ready && ready->rfind("ready", 0) == 0;
+}
+
+inline bool StartLabSimulator(ChildProcess& sim, const std::vector<std::string>& switches,
+                              const std::vector<std::string>& extra = {}) {
+  return StartLabSimulatorIn(sim, std::getenv("LAB_SWITCH_NS"), "198.18.0.1", switches, extra);
+}
+
+// A lab made with --link-b: the manager's second card and the switch namespace behind it.
+inline bool LabHasLinkB() { return std::getenv("LAB_LINK_B_NS") != nullptr; }
+inline std::string LabEnv(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
 }
 
 }  // namespace sd::test

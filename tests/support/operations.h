@@ -25,6 +25,7 @@ struct SentDatagram {
   SendRoute route;
   std::vector<std::uint8_t> bytes;
   Endpoint to;
+  std::string switch_mac;  // the switch whose card a broadcast or group send is for
 };
 
 // Records every membership refresh and datagram; a route in `failing` refuses its sends.
@@ -36,11 +37,17 @@ class RecordingSender : public IRequestSender {
   }
   bool Send(SendRoute route, std::span<const std::uint8_t> datagram, Endpoint to) override {
     if (on_send) on_send(route);
-    sent.push_back({route, {datagram.begin(), datagram.end()}, to});
+    sent.push_back({route, {datagram.begin(), datagram.end()}, to, {}});
     for (SendRoute r : failing) {
       if (r == route) return false;
     }
     return true;
+  }
+  bool SendToSwitch(SendRoute route, std::span<const std::uint8_t> datagram, Endpoint to,
+                    std::string_view mac_text) override {
+    const bool ok = Send(route, datagram, to);
+    sent.back().switch_mac = mac_text;
+    return ok;
   }
   int refreshes = 0;
   std::vector<SentDatagram> sent;

@@ -119,6 +119,13 @@ TEST_F(SimulatorTest, EverySwitchAnswersADiscoveryByBroadcastOrGroupFromItsOwnAd
   }
 }
 
+// A discovery to the broadcast address of the switches' subnet (a router's directed broadcast)
+// reaches them all; that of another subnet none.
+TEST_F(SimulatorTest, TheDirectedBroadcastOfTheSwitchesSubnetReachesThemAll) {
+  EXPECT_EQ(sim.HandleDatagram(Request(CMD_DISCOVER), kRequester, Ip("198.18.0.255")).size(), 5u);
+  EXPECT_EQ(sim.HandleDatagram(Request(CMD_DISCOVER), kRequester, Ip("198.18.1.255")).size(), 0u);
+}
+
 TEST_F(SimulatorTest, DiscoveryRepliesDecodeToTheConfiguredSwitch) {
   const auto replies = sim.HandleDatagram(Request(CMD_DISCOVER), kRequester, kLimitedBroadcast);
   ASSERT_EQ(replies.size(), 5u);

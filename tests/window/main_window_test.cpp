@@ -145,10 +145,15 @@ TEST_F(MainWindowTest, ColumnsAndGroupIntervalItemFollowTheSetting) {
       if (group_interval) v.push_back("Group Interval");
       return v;
     };
+    auto option_menu = [](bool group_interval) {
+      std::vector<std::string> v = {"Refresh time"};
+      if (group_interval) v.push_back("Group Interval");
+      v.push_back("Network interface");
+      return v;
+    };
     EXPECT_EQ(Texts(ColumnHeaders(*fresh.DiscoveryList())), with(features == 1, discovery));
     EXPECT_EQ(Texts(ColumnHeaders(*fresh.MonitorList())), with(features == 1, monitor));
-    EXPECT_EQ(ActionTexts(TopMenu(fresh, "Option")),
-              with(features != 0, std::vector<std::string>{"Refresh time"}));
+    EXPECT_EQ(ActionTexts(TopMenu(fresh, "Option")), option_menu(features != 0));
     EXPECT_EQ(fresh.ActionOf(Command::GroupInterval) != nullptr, features != 0);
   }
   EXPECT_TRUE(messages.shown.empty());
@@ -188,10 +193,42 @@ TEST_F(MainWindowTest, MenuBarHoldsTheFourMenusAndTheirItems) {
             (std::vector<std::string>{"Monitor save", "Monitor save as", "Monitor load", "Exit"}));
   EXPECT_EQ(ActionTexts(TopMenu(window, "View")), (std::vector<std::string>{"View log", "Clear log"}));
   EXPECT_EQ(ActionTexts(TopMenu(window, "Option")),
-            (std::vector<std::string>{"Refresh time", "Group Interval"}));
+            (std::vector<std::string>{"Refresh time", "Group Interval", "Network interface"}));
   EXPECT_EQ(ActionTexts(RefreshMenu(window)),
             (std::vector<std::string>{"15 secs", "30 secs", "1 min", "2 mins", "5 mins"}));
   EXPECT_EQ(ActionTexts(TopMenu(window, "Help")), (std::vector<std::string>{"About"}));
+}
+
+// "All interfaces" first and checked at start, then each card by name and address; a choice
+// checks itself alone, holds for the run and limits the engine's cards to it.
+TEST_F(MainWindowTest, NetworkInterfaceMenuListsAllInterfacesAndEachCardWithOneChecked) {
+  StartUp();
+  QMenu* menu = window.NetworkInterfaceMenu();
+  ASSERT_NE(menu, nullptr);
+  emit menu->aboutToShow();
+  std::vector<std::string> expected = {"All interfaces"};
+  for (const NetworkInterface& card : TheSystemInterfaces().List()) expected.push_back(InterfaceLabel(card));
+  EXPECT_EQ(ActionTexts(menu), expected);
+  auto checked = [&] {
+    std::vector<std::string> texts;
+    for (const QAction* a : menu->actions()) {
+      if (a->isChecked()) texts.push_back(a->text().toStdString());
+    }
+    return texts;
+  };
+  EXPECT_EQ(checked(), std::vector<std::string>{"All interfaces"});
+
+  // A card chosen and then gone (undocked) stays listed and checked.
+  window.ChooseNetworkInterface("sdgone0");
+  emit menu->aboutToShow();
+  EXPECT_EQ(checked(), std::vector<std::string>{"sdgone0"});
+  EXPECT_EQ(window.ChosenNetworkInterface(), "sdgone0");
+  if (window.Engine()) {
+    EXPECT_EQ(window.Engine()->Sockets().ChosenInterface(), "sdgone0");
+  }
+  menu->actions().front()->trigger();
+  EXPECT_EQ(checked(), std::vector<std::string>{"All interfaces"});
+  EXPECT_EQ(window.ChosenNetworkInterface(), "");
 }
 
 TEST_F(MainWindowTest, StartsWithFifteenSecondsChecked) {
@@ -218,7 +255,7 @@ TEST_F(MainWindowTest, EachRefreshTimeLeavesOnlyItselfCheckedAndSetsItsInterval)
     ASSERT_FALSE(chosen.isEmpty());
     EXPECT_EQ(chosen.takeLast().at(0).toInt(), seconds);
     // Removed at start-up, "Group Interval" stays away after every choice.
-    EXPECT_EQ(ActionTexts(TopMenu(window, "Option")), std::vector<std::string>{"Refresh time"});
+    EXPECT_EQ(ActionTexts(TopMenu(window, "Option")), (std::vector<std::string>{"Refresh time", "Network interface"}));
   }
 }
 

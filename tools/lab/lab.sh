@@ -4,16 +4,23 @@
 # (the range reserved for testing network devices), so that broadcasts, multicast and raw IGMP
 # between the manager and simulated switches never touch a real network.
 #
-#   lab.sh up [--aliases N] [NAME]     create a lab (NAME: random when not given); prints NAME
+#   lab.sh up [--aliases N] [--link-b M] [NAME]
+#                                      create a lab (NAME: random when not given); prints NAME
 #   lab.sh down NAME                   remove it
-#   lab.sh exec NAME mgr|sw CMD...     run a command in one of its namespaces
-#   lab.sh run [--aliases N] [--sim "SIMULATOR ARGS"] -- CMD...
+#   lab.sh exec NAME mgr|sw|swb CMD... run a command in one of its namespaces
+#   lab.sh run [--aliases N] [--link-b M] [--sim "SIMULATOR ARGS"] -- CMD...
 #                                      create a lab, optionally start the switch simulator in the
 #                                      switch namespace (control socket in $LAB_SIM_CONTROL), run
 #                                      CMD in the manager namespace, remove everything on exit
 #
 # Manager: 198.18.0.1. Switches: N aliases from 198.18.0.10 (default 16). Commands run by
 # `exec` and `run` see LAB_NAME, LAB_MANAGER_NS, LAB_SWITCH_NS, LAB_MANAGER_IP, LAB_SWITCH_IPS.
+#
+# --link-b M gives the manager a second card: link A (the one above, 198.18.0.0/24, at most 245
+# switches) keeps the default route; link B joins the manager (198.18.1.1/24, no default route)
+# to a second switch namespace with M aliases from 198.18.1.10. Commands then also see
+# LAB_LINK_B_NS, LAB_MANAGER_B_IP, LAB_SWITCH_B_IPS, LAB_MANAGER_IF (link A's card in the
+# manager namespace), LAB_MANAGER_B_IF, LAB_SWITCH_IF and LAB_SWITCH_B_IF.
 #
 # Labs need root. `run` without root exits 77 (skipped), unless SWITCHDESK_REQUIRE_LAB is set:
 # then it fails, as it does whenever a lab cannot be built.
@@ -25,8 +32,17 @@ readonly SKIPPED=77
 
 die() { echo "lab: $*" >&2; exit 1; }
 
+readonly MANAGER_B_IP=198.18.1.1
+
 manager_ns() { echo "sdlab-$1-mgr"; }
 switch_ns() { echo "sdlab-$1-sw"; }
+link_b_ns() { echo "sdlab-$1-swb"; }
+
+link_b_ips() {
+  local count=$1 i list=""
+  for ((i = 0; i < count; i++)); do list+="198.18.1.$((FIRST_SWITCH + i)) "; done
+  echo "${list% }"
+}
 
 # Switch address number i (0-based): 198.18.0.10 and up, continuing into 198.18.1.x.
 switch_ip() {
@@ -45,9 +61,13 @@ switch_ips() {
 check_name() { [[ "$1" =~ ^[a-z0-9]{1,8}$ ]] || die "lab names are 1 to 8 lower-case letters or digits: '$1'"; }
 
 lab_up() {
-  local name=$1 aliases=$2
+  local name=$1 aliases=$2 link_b=${3:-0}
   check_name "$name"
   [ "$aliases" -ge 1 ] && [ "$aliases" -le 500 ] || die "--aliases must be 1 to 500"
+  if [ "$link_b" -gt 0 ]; then
+    [ "$aliases" -le $((255 - FIRST_SWITCH)) ] || die "with --link-b, --aliases must be 1 to $((255 - FIRST_SWITCH))"
+    [ "$link_b" -le $((255 - FIRST_SWITCH)) ] || die "--link-b must be 1 to $((255 - FIRST_SWITCH))"
+  fi
   local mgr sw prefix i
   mgr=$(manager_ns "$name")
   sw=$(switch_ns "$name")
@@ -71,6 +91,28 @@ lab_up() {
   # Without a default route a send to 255.255.255.255 fails with "network unreachable".
   ip -n "$mgr" route add default dev "sd${name}m"
   ip -n "$sw" route add default dev "sd${name}s"
+  [ "$link_b" -gt 0 ] && link_b_up "$name" "$link_b"
+  return 0
+}
+
+# The manager's second card, link B: 198.18.1.1/24 without a default route, to a switch
+# namespace of its own.
+link_b_up() {
+  local name=$1 count=$2 mgr swb i
+  mgr=$(manager_ns "$name")
+  swb=$(link_b_ns "$name")
+  ip netns add "$swb"
+  ip netns exec "$swb" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1 \
+    >/dev/null 2>&1 || true
+  ip link add "sd${name}n" netns "$mgr" type veth peer name "sd${name}t" netns "$swb"
+  ip -n "$swb" link set lo up
+  ip -n "$mgr" addr add "$MANAGER_B_IP/24" dev "sd${name}n"
+  for ((i = 0; i < count; i++)); do
+    ip -n "$swb" addr add "198.18.1.$((FIRST_SWITCH + i))/24" dev "sd${name}t"
+  done
+  ip -n "$mgr" link set "sd${name}n" up
+  ip -n "$swb" link set "sd${name}t" up
+  ip -n "$swb" route add default dev "sd${name}t"
 }
 
 lab_down() {
@@ -79,21 +121,33 @@ lab_down() {
   # Removing a namespace removes its end of the veth pair, and with it the pair.
   ip netns del "$(manager_ns "$name")" 2>/dev/null || true
   ip netns del "$(switch_ns "$name")" 2>/dev/null || true
+  ip netns del "$(link_b_ns "$name")" 2>/dev/null || true
 }
 
 lab_exec() {
-  local name=$1 side=$2 aliases=${LAB_ALIASES:-16}
+  local name=$1 side=$2 aliases=${LAB_ALIASES:-16} link_b=${LAB_LINK_B:-0}
   shift 2
   check_name "$name"
   local ns
   case "$side" in
     mgr) ns=$(manager_ns "$name") ;;
     sw) ns=$(switch_ns "$name") ;;
-    *) die "side must be mgr or sw" ;;
+    swb) ns=$(link_b_ns "$name") ;;
+    *) die "side must be mgr, sw or swb" ;;
   esac
+  # A lab made by `up --link-b` and used by `exec` has the link's namespace: it says so itself.
+  if [ "$link_b" -eq 0 ] && [ -e "/run/netns/$(link_b_ns "$name")" ]; then
+    link_b=$(ip -n "$(link_b_ns "$name")" -4 -o addr show dev "sd${name}t" | wc -l)
+  fi
+  local extra=()
+  if [ "$link_b" -gt 0 ]; then
+    extra=(LAB_LINK_B_NS="$(link_b_ns "$name")" LAB_MANAGER_B_IP="$MANAGER_B_IP"
+      LAB_SWITCH_B_IPS="$(link_b_ips "$link_b")" LAB_MANAGER_IF="sd${name}m" LAB_MANAGER_B_IF="sd${name}n"
+      LAB_SWITCH_IF="sd${name}s" LAB_SWITCH_B_IF="sd${name}t")
+  fi
   exec ip netns exec "$ns" env LAB_NAME="$name" LAB_MANAGER_NS="$(manager_ns "$name")" \
     LAB_SWITCH_NS="$(switch_ns "$name")" LAB_MANAGER_IP="$MANAGER_IP" \
-    LAB_SWITCH_IPS="$(switch_ips "$aliases")" "$@"
+    LAB_SWITCH_IPS="$(switch_ips "$aliases")" "${extra[@]}" "$@"
 }
 
 random_name() { od -An -N4 -tx4 /dev/urandom | tr -d ' \n'; }
@@ -121,10 +175,11 @@ run_cleanup() {
 }
 
 lab_run() {
-  local aliases=16 sim_args="" sim_given=0
+  local aliases=16 link_b=0 sim_args="" sim_given=0
   while [ $# -gt 0 ]; do
     case "$1" in
       --aliases) aliases=$2; shift 2 ;;
+      --link-b) link_b=$2; shift 2 ;;
       --sim) sim_args=$2; sim_given=1; shift 2 ;;
       --) shift; break ;;
       *) die "unknown option $1" ;;
@@ -144,9 +199,9 @@ lab_run() {
   trap 'exit 143' TERM HUP
   run_name=$(random_name)
   run_dir=$(mktemp -d "${TMPDIR:-/tmp}/sdlab-$run_name-XXXXXX")
-  lab_up "$run_name" "$aliases"
+  lab_up "$run_name" "$aliases" "$link_b"
 
-  export LAB_ALIASES=$aliases
+  export LAB_ALIASES=$aliases LAB_LINK_B=$link_b
   if [ "$sim_given" -eq 1 ]; then
     local simulator=${SWITCHSIM:-$(dirname "$0")/../../build/tools/switchsim/switchsim}
     [ -x "$simulator" ] || die "no simulator at $simulator (set SWITCHSIM)"
@@ -179,11 +234,17 @@ main() {
   shift
   case "$command" in
     up)
-      local aliases=16
-      if [ "${1:-}" = "--aliases" ]; then aliases=$2; shift 2; fi
+      local aliases=16 link_b=0
+      while [ $# -gt 0 ]; do
+        case "$1" in
+          --aliases) aliases=$2; shift 2 ;;
+          --link-b) link_b=$2; shift 2 ;;
+          *) break ;;
+        esac
+      done
       local name=${1:-$(random_name)}
       [ "$(id -u)" -eq 0 ] || die "the lab needs root"
-      lab_up "$name" "$aliases" || { lab_down "$name"; die "could not build lab $name"; }
+      lab_up "$name" "$aliases" "$link_b" || { lab_down "$name"; die "could not build lab $name"; }
       echo "$name"
       ;;
     down) lab_down "${1:?lab.sh down NAME}" ;;

@@ -457,6 +457,8 @@ SimSwitch* Simulator::FindByIp(std::uint32_t ip) {
 
 std::optional<Outgoing> Simulator::Answer(SimSwitch& s, const RequestView& r, Endpoint source) {
   const bool mine = r.destination == s.ip;
+  // The broadcast address of the switch's own subnet reaches it as 255.255.255.255 does.
+  const bool to_all = r.to_all || (s.subnet_mask != 0 && s.subnet_mask != 0xFFFFFFFF && r.destination == (s.ip | ~s.subnet_mask));
   if (r.header.command == CMD_POLL && mine) ++polls_[s.ip];
   if (s.silent || Rebooting(s.ip)) return std::nullopt;
   const std::uint32_t from = s.ip;  // a reply leaves from the address the request reached
@@ -465,7 +467,7 @@ std::optional<Outgoing> Simulator::Answer(SimSwitch& s, const RequestView& r, En
   };
   switch (r.header.command) {
     case CMD_DISCOVER:
-      if (!r.to_all && !mine) return std::nullopt;
+      if (!to_all && !mine) return std::nullopt;
       if (s.unconfigurable) return reply(CMD_UNCONFIGURABLE_REPLY, RESULT_OK, 0, true);
       return reply(CMD_DISCOVER_REPLY, RESULT_OK, 0, false);
     case CMD_POLL:
@@ -475,7 +477,7 @@ std::optional<Outgoing> Simulator::Answer(SimSwitch& s, const RequestView& r, En
     case CMD_SET:
     case CMD_SET_UNICAST: {
       if (r.header.mac != s.mac || s.unconfigurable) return std::nullopt;
-      if (r.header.command == CMD_SET_UNICAST ? !mine : !(r.to_all || mine)) return std::nullopt;
+      if (r.header.command == CMD_SET_UNICAST ? !mine : !(to_all || mine)) return std::nullopt;
       const std::uint16_t command = r.header.command == CMD_SET ? CMD_SET_REPLY : CMD_SET_UNICAST_REPLY;
       const auto fields = ParseSetTlvs(r.payload);
       const std::uint16_t result =
@@ -484,7 +486,7 @@ std::optional<Outgoing> Simulator::Answer(SimSwitch& s, const RequestView& r, En
     }
     case CMD_UPGRADE_TRIGGER: {
       // A switch that needs firmware takes an upgrade too.
-      if (r.header.mac != s.mac || !(r.to_all || mine)) return std::nullopt;
+      if (r.header.mac != s.mac || !(to_all || mine)) return std::nullopt;
       const auto fields = ParseSetTlvs(r.payload);
       std::uint16_t result = RESULT_OK;
       if (!fields) result = RESULT_PARAMETERS;
