@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // In the lab with a two-card manager (tools/lab/lab.sh run --aliases 128 --link-b 128 --
 // two_links_latency): the time from a discovery's requests to the last Discovery List row with
 // 128 simulated switches on each link, against 256 switches on link A alone (the cards limited to

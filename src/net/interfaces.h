@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The PC's network cards that discovery uses: every interface that is up, can broadcast, is not
 // the loopback and has an IPv4 address. A laptop docks and undocks, so callers read the list

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A manager with two cards (tools/lab/lab.sh run --link-b): link A carries the default route,
 // link B does not. What leaves by each card, recorded on the switch side of both links.
 #include <gtest/gtest.h>

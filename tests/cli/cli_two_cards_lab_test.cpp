@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // switchdesk-cli on a manager with two cards (tools/lab/lab.sh run --link-b): discover finds the
 // switches of both links and names the card of each, --interface keeps it to one card, and when
 // a firewall in the manager's namespace drops the replies it says so; the shipped firewalld

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The shipped firewall rules, checked by the firewalls' own tools without touching this
 # machine's firewall: firewall-offline-cmd reads the firewalld service from a copy of firewalld's
 # default configuration, and `ufw app info` the ufw profile from a copy of ufw's files (both in a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window on a manager with two cards (tools/lab/lab.sh run --link-b): "Discover" finds the
 // switches of both links, and Option > "Network interface" keeps it to the card chosen.
 
