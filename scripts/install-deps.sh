@@ -33,13 +33,16 @@ new_firewalld=0
 policy=""
 if [ "$new_firewalld" -eq 1 ] && [ ! -e /usr/sbin/policy-rc.d ]; then
   policy=/usr/sbin/policy-rc.d
+  trap '$sudo rm -f "$policy"' EXIT
   printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
   $sudo chmod 755 "$policy"
 fi
 status=0
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" || status=$?
-[ -n "$policy" ] && $sudo rm -f "$policy"
-if [ "$new_firewalld" -eq 1 ] && [ -d /run/systemd/system ]; then
-  $sudo systemctl disable --now firewalld.service >/dev/null 2>&1 || true
+if [ "$new_firewalld" -eq 1 ] && command -v systemctl >/dev/null; then
+  # The package enables its unit even where systemd is not running now; undo that, and stop the
+  # service where it did start.
+  $sudo systemctl disable firewalld.service >/dev/null 2>&1 || true
+  [ -d /run/systemd/system ] && { $sudo systemctl stop firewalld.service >/dev/null 2>&1 || true; }
 fi
 exit $status

@@ -54,8 +54,8 @@ constexpr std::string_view kDiscoverHelp = R"(usage: switchdesk-cli discover [--
 
 Sends one discovery, as the window's "Discover" does (by broadcast and to the multicast group,
 out of every network card that is up and has an IPv4 address), collects the replies and prints
-the Discovery List with the window's columns and texts, and the card each switch answered on.
-Switches that are in the Monitor List answer into the Monitor List and are not shown. When no
+the Discovery List with the window's columns and texts (with --json also the card each switch
+answered on). Switches that are in the Monitor List answer into the Monitor List and are not shown. When no
 switch answers, standard error names the cards the discovery went out of and the UDP ports a
 firewall must let in.
 

@@ -112,7 +112,12 @@ bool SocketSet::JoinGroupEverywhere(std::uint32_t group) {
 }
 
 std::vector<unsigned> SocketSet::SendInterfaces(unsigned only_interface) const {
-  if (only_interface != 0) return {only_interface};
+  // A switch's card that has gone since (undocked, or back under another index) no longer
+  // limits the send: it goes out as a discovery does.
+  const auto known = [&](unsigned index) {
+    return std::any_of(cards_.begin(), cards_.end(), [&](const auto& card) { return card.index == index; });
+  };
+  if (only_interface != 0 && known(only_interface)) return {only_interface};
   std::vector<unsigned> out;
   for (const auto& card : cards_) out.push_back(card.index);
   if (out.empty() && chosen_.empty()) out.push_back(0);
