@@ -116,7 +116,8 @@ TEST_F(CliTwoCardsLabTest, OneCardChosenDiscoversOnlyItsLink) {
     }
     EXPECT_EQ(macs, c.macs) << c.card;
   }
-  // Link B's directed broadcast address reaches its switches though only link A's card is used.
+  // With the broadcast and the group kept to link A's card, link B's directed broadcast address
+  // still reaches its switches: a directed broadcast follows the routes, as unicast does.
   const auto directed = Cli({"discover", "--json", "--wait", "1", "--interface", test::LabEnv("LAB_MANAGER_IF"),
                              "--broadcast", "198.18.1.255"});
   ASSERT_EQ(directed.status, 0) << directed.err;
