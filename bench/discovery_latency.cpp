@@ -16,26 +16,16 @@
 #include "settings/trap_store.h"
 #include "support/child_process.h"
 #include "support/main_dialog.h"
+#include "bench/lab_bench.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using Milliseconds = std::chrono::duration<double, std::milli>;
+using sd::bench::Clock;
+using sd::bench::Median;
+using sd::bench::Milliseconds;
+using sd::bench::NoIndicator;
 
-struct NoIndicator : sd::ITrapIndicator {
-  void ShowTrapArrived(bool) override {}
-};
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-int Fail(const char* why) {
-  std::fprintf(stderr, "discovery_latency: %s\n", why);
-  return 1;
-}
+int Fail(const std::string& why) { return sd::bench::Fail("discovery_latency", why); }
 
 }  // namespace
 
