@@ -14,7 +14,7 @@
 #include "cli/device_commands.h"
 #include "cli/output.h"
 #include "cli/stop_signals.h"
-#include "cli/watch_observer.h"
+#include "app/watch_observer.h"
 #include "devices/list_control.h"
 #include "net/event_loop.h"
 #include "net/interfaces.h"

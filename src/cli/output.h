@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/watch_observer.h"
+#include "app/watch_observer.h"
 #include "devices/list_control.h"
 
 namespace sd::cli {

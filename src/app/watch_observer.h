@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// What `watch` reports: it looks at the Monitor List and the trap store after every event the
-// loop handles (a datagram, a liveness tick) and turns the differences into events. A switch is
-// reported not alive when the liveness timer's verdict first marks its entry, and recovered when
-// its entry loses the not-alive image again; a trap when the trap store has grown.
+// What the terminal's watch and the window's notifications report: an observer looks at the
+// Monitor List and the trap store after every event the loop handles (a datagram, a liveness
+// tick) and turns the differences into events. A switch is reported not alive when the liveness
+// timer's verdict first marks its entry, and recovered when its entry loses the not-alive image
+// again; a trap when the trap store has grown.
 
 #include <string>
 #include <string_view>
@@ -12,7 +13,7 @@
 #include "devices/device_table.h"
 #include "settings/trap_store.h"
 
-namespace sd::cli {
+namespace sd {
 
 struct WatchEvent {
   enum class Kind { NotAlive, Recovered, Trap };
@@ -48,4 +49,4 @@ class WatchObserver {
   int trap_count_ = 0;
 };
 
-}  // namespace sd::cli
+}  // namespace sd

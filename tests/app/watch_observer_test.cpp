@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/watch_observer.h"
+#include "app/watch_observer.h"
 
 #include <gtest/gtest.h>
 
 #include "devices/liveness.h"
 #include "support/main_dialog.h"
 
-namespace sd::cli {
+namespace sd {
 namespace {
 
 using Kind = WatchEvent::Kind;
@@ -121,4 +121,4 @@ TEST_F(WatchObserverTest, TrapsBeyondTheStoresSlotsAreStillReported) {
 }
 
 }  // namespace
-}  // namespace sd::cli
+}  // namespace sd

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/watch_observer.h"
+#include "app/watch_observer.h"
 
 #include <algorithm>
 
-namespace sd::cli {
+namespace sd {
 
 WatchObserver::WatchObserver(const DeviceTable& monitor, const TrapStore& traps)
     : monitor_(monitor), traps_(traps), seen_(Snapshot()), trap_count_(traps.trap_count()) {}
@@ -65,4 +65,4 @@ std::vector<WatchEvent> WatchObserver::Look(std::string_view timestamp) {
   return events;
 }
 
-}  // namespace sd::cli
+}  // namespace sd
