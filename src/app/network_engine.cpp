@@ -90,7 +90,9 @@ bool NetworkEngine::SendPoll(std::uint32_t ip) {
   if (!unicast) return false;
   std::array<std::uint8_t, kHeaderSize> poll{};
   BuildRequestHeader(poll.data(), CMD_POLL);
-  return unicast->SendTo(poll, {ip, Settings.agent_port});
+  const bool sent = unicast->SendTo(poll, {ip, Settings.agent_port});
+  if (sent && traffic_) traffic_->OnPollSent(ip);
+  return sent;
 }
 
 void NetworkEngine::OnDiscover() {

@@ -22,6 +22,7 @@
 #include "net/poll_thread.h"
 #include "net/reply_dispatcher.h"
 #include "net/socket_set.h"
+#include "net/traffic_observer.h"
 #include "settings/trap_store.h"
 
 namespace sd {
@@ -77,6 +78,13 @@ class NetworkEngine {
   // Stops the poll thread (it sends on the unicast socket), then closes the three sockets.
   void CloseSocketSet();
 
+  // Told of every poll sent and every reply filed into the Monitor List (nullptr: nobody). Set
+  // before the poll thread starts.
+  void SetTrafficObserver(ITrafficObserver* observer) {
+    traffic_ = observer;
+    dispatcher_.SetTrafficObserver(observer);
+  }
+
   SocketSet& Sockets() { return sockets_; }
   ReplyDispatcher& Dispatcher() { return dispatcher_; }
 
@@ -98,6 +106,7 @@ class NetworkEngine {
   LivenessTimer liveness_timer_;
   bool discovery_pending_ = false;
   std::vector<std::uint32_t> directed_broadcasts_;
+  ITrafficObserver* traffic_ = nullptr;
   std::unique_ptr<PollThread> poll_thread_;
   std::unique_ptr<IgmpReportThread> igmp_thread_;
   // Posted steps check this so that none runs after the engine is gone.

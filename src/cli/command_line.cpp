@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/command_line.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -87,6 +88,7 @@ The Monitor List of monitor.cfg. A command that changes the list saves monitor.c
 )";
 
 constexpr std::string_view kWatchHelp = R"(usage: switchdesk-cli watch [--refresh 15s|30s|1m|2m|5m] [--json] [--interface NAME]
+           [--metrics ADDRESS:PORT]
 
 Loads monitor.cfg and watches its switches as the window does: the poll thread polls each one
 once per refresh time, the 5-second liveness timer asks a switch that missed a poll again and
@@ -104,6 +106,9 @@ Ctrl-C or SIGTERM stops it: the threads end, the sockets close, and the exit sta
   --interface NAME the group membership and its reports on this card only
   --json           one JSON object per line: "event" ("not alive", "recovered" or "trap"),
                    "time", "ip", then "mac" and "name" (system name), or "text" (the trap's)
+  --metrics ADDRESS:PORT
+                   serve http://ADDRESS:PORT/metrics for Prometheus: each switch's up, last
+                   reply, polls, replies and traps (":PORT" or "PORT": on 127.0.0.1)
 )";
 
 constexpr std::string_view kTargetHelp = R"(
@@ -179,7 +184,7 @@ const std::map<std::string, OptionRule>& OptionsOf(CommandKind kind) {
   static const std::map<std::string, OptionRule> none = {};
   static const std::map<std::string, OptionRule> yes = {{"--yes", {false}}};
   static const std::map<std::string, OptionRule> watch = {
-      {"--refresh", {true}}, {"--json", {false}}, {"--interface", {true}}};
+      {"--refresh", {true}}, {"--json", {false}}, {"--interface", {true}}, {"--metrics", {true}}};
   static const std::map<std::string, OptionRule> device = {
       {"--wait", {true}}, {"--password-file", {true}}, {"--password-env", {true}}, {"--interface", {true}}};
   static const std::map<std::string, OptionRule> set = [] {
@@ -274,6 +279,32 @@ std::optional<std::string> EditText(const std::string& value, std::size_t limit)
 }
 
 }  // namespace
+
+std::optional<MetricsAddress> ParseMetricsAddress(std::string_view text) {
+  MetricsAddress where;
+  std::string_view port = text;
+  if (const auto colon = text.rfind(':'); colon != std::string_view::npos) {
+    port = text.substr(colon + 1);
+    const std::string_view address = text.substr(0, colon);
+    if (!address.empty()) {
+      // Four fields of digits only: the short forms the Remote IP dialog takes are not meant here.
+      if (std::count(address.begin(), address.end(), '.') != 3 || address.find("..") != std::string_view::npos ||
+          address.front() == '.' || address.back() == '.') {
+        return std::nullopt;
+      }
+      const auto a = ParseAddressArgument(address);
+      if (!a) return std::nullopt;
+      where.address = *a;
+    }
+  }
+  if (port.empty() || port.size() > 5 || !std::all_of(port.begin(), port.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
+    return std::nullopt;
+  }
+  const int number = std::stoi(std::string(port));
+  if (number > 65535) return std::nullopt;
+  where.port = static_cast<std::uint16_t>(number);
+  return where;
+}
 
 std::optional<std::uint32_t> ParseAddressArgument(std::string_view text) {
   std::uint32_t address = 0;
@@ -435,6 +466,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         return Error("--broadcast may be given at most " + std::to_string(kMostDirectedBroadcasts) + " times", topic);
       }
       c.directed_broadcasts.push_back(*a);
+    } else if (name == "--metrics") {
+      const auto where = ParseMetricsAddress(*value);
+      if (!where) return Error("--metrics takes ADDRESS:PORT, such as 127.0.0.1:9639, not '" + *value + "'", topic);
+      c.metrics = *where;
     } else if (name == "--refresh") {
       const auto refresh = ParseRefreshTime(*value);
       if (!refresh) return Error("--refresh takes 15s, 30s, 1m, 2m or 5m, not '" + *value + "'", topic);

@@ -82,6 +82,15 @@ inline constexpr std::chrono::milliseconds kLongestDiscoverWait{600000};
 inline constexpr std::size_t kInterfaceNameLimit = 15;
 inline constexpr std::size_t kMostDirectedBroadcasts = 16;
 
+// watch --metrics: where /metrics is served (host order; port 0 takes any free port).
+struct MetricsAddress {
+  std::uint32_t address = 0x7F000001;  // 127.0.0.1
+  std::uint16_t port = 0;
+  bool operator==(const MetricsAddress&) const = default;
+};
+// "ADDRESS:PORT", ":PORT" or "PORT"; the address is a dotted IPv4 address, 127.0.0.1 when left out.
+std::optional<MetricsAddress> ParseMetricsAddress(std::string_view text);
+
 struct CommandLine {
   CommandKind kind = CommandKind::Help;
   // Help: "" for the program, else "discover", "monitor", "watch", "set", "password",
@@ -105,6 +114,8 @@ struct CommandLine {
   std::string interface_name;
   // discover: directed broadcast addresses it also goes to (host order).
   std::vector<std::uint32_t> directed_broadcasts;
+  // watch: serve the Prometheus metrics there.
+  std::optional<MetricsAddress> metrics;
 
   bool operator==(const CommandLine&) const = default;
 };

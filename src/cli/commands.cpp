@@ -12,8 +12,10 @@
 #include "app/switchdesk_dlg.h"
 #include "cli/command_line.h"
 #include "cli/device_commands.h"
+#include "cli/metrics_server.h"
 #include "cli/output.h"
 #include "cli/stop_signals.h"
+#include "cli/watch_metrics.h"
 #include "app/watch_observer.h"
 #include "devices/list_control.h"
 #include "net/event_loop.h"
@@ -150,6 +152,7 @@ class NetworkRun {
       return kExitFailed;
     }
     if (!c_.interface_name.empty() && !ChooseCard(engine)) return kExitFailed;
+    if (c_.kind == CommandKind::Watch && c_.metrics && !StartMetrics(engine)) return kExitFailed;
     engine.SetDirectedBroadcasts(c_.directed_broadcasts);
     const StartupOutcome outcome = StartNetworkEngine(engine, s_.messages);
     if (!outcome.can_run || s_.messages.Errors() > 0) return kExitFailed;
@@ -213,6 +216,26 @@ class NetworkRun {
     return names;
   }
 
+  // watch --metrics: the figures follow the engine's traffic from its start, and the server is
+  // listening before the first datagram goes out; an address that cannot be taken stops the
+  // watch before any.
+  bool StartMetrics(NetworkEngine& engine) {
+    metrics_ = std::make_unique<WatchMetrics>();
+    metrics_->Update(s_.dlg.MonitorTable().Entries(s_.dlg.MonitorTable().Count()));
+    std::string error;
+    const std::string where = Ipv4ToText(c_.metrics->address) + ":" + std::to_string(c_.metrics->port);
+    metrics_server_ = MetricsServer::Start(c_.metrics->address, c_.metrics->port,
+                                           [metrics = metrics_.get()] { return metrics->Render(); }, error);
+    if (!metrics_server_) {
+      s_.messages.Error("The metrics cannot be served on " + where + ": " + error + ".");
+      return false;
+    }
+    engine.SetTrafficObserver(metrics_.get());
+    console_.err << "Metrics at http://" << Ipv4ToText(c_.metrics->address) << ":" << metrics_server_->Port()
+                 << "/metrics\n";
+    return true;
+  }
+
   // Nothing came back: say where the discovery went and what most likely dropped the answers.
   void TellNoReply(NetworkEngine& engine) {
     std::string cards;
@@ -255,7 +278,9 @@ class NetworkRun {
       FormatLogTimestamp(timestamp);
       for (const WatchEvent& e : observer.Look(timestamp)) {
         console_.out << (c_.json ? FormatEventJson(e) : FormatEventLine(e));
+        if (metrics_ && e.kind == WatchEvent::Kind::Trap) metrics_->NoteTrap(e.ip);
       }
+      if (metrics_) metrics_->Update(s_.dlg.MonitorTable().Entries(s_.dlg.MonitorTable().Count()));
       console_.out.flush();
       output_lost = !console_.out.good();
     };
@@ -284,6 +309,9 @@ class NetworkRun {
   // Datagrams read since the discovery began.
   int datagrams_ = 0;
   std::function<void()> after_event_;
+  // watch --metrics: the figures outlive the engine, whose poll thread counts into them.
+  std::unique_ptr<WatchMetrics> metrics_;
+  std::unique_ptr<MetricsServer> metrics_server_;
 };
 
 }  // namespace

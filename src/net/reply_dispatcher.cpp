@@ -121,6 +121,7 @@ bool ReplyDispatcher::FileReply(DeviceRecord& reply, bool merge, std::string_vie
     lists_.UpdateMonitorEntry(m.index, [&](DeviceRecord& e) {
       if (merge) MergeReplyIntoRecord(e, reply); else e = reply;
     });
+    if (traffic_) traffic_->OnMonitorReply(reply.ip);
     return true;
   }
   if (const auto m = lists_.MonitorTable().FindByMac(mac_text); m.found) {
@@ -129,6 +130,7 @@ bool ReplyDispatcher::FileReply(DeviceRecord& reply, bool merge, std::string_vie
     // that lost its lease, or a host forging one) keeps the entry's address: the address is the
     // Monitor List's key, and two entries at 0.0.0.0 would share one row.
     reply.row_state = 1;
+    std::uint32_t filed_ip = 0;
     lists_.UpdateMonitorEntry(m.index, [&](DeviceRecord& e) {
       const bool not_alive = e.status_image == 1;
       const auto kept_ip = e.ip;
@@ -140,7 +142,9 @@ bool ReplyDispatcher::FileReply(DeviceRecord& reply, bool merge, std::string_vie
         std::memcpy(e.ip_text, kept_ip_text, sizeof kept_ip_text);
       }
       e.status_image = not_alive ? 1 : -1;
+      filed_ip = e.ip;
     });
+    if (traffic_) traffic_->OnMonitorReply(filed_ip);
     return true;
   }
   const auto d = lists_.DiscoveryTable().FindByMac(mac_text);
@@ -186,6 +190,7 @@ void ReplyDispatcher::HandleHeaderOnlyReply(DeviceRecord& reply, bool unconfigur
   if (const auto m = FindMonitoredByAddress(reply); m.found) {
     reply.row_state = 1;
     lists_.StoreMonitorEntry(m.index, reply);
+    if (traffic_) traffic_->OnMonitorReply(reply.ip);
     return;
   }
   const auto d = lists_.DiscoveryTable().FindByMac(GetText(reply.mac_text));

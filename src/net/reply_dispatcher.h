@@ -13,6 +13,7 @@
 
 #include "common/messages.h"
 #include "net/interfaces.h"
+#include "net/traffic_observer.h"
 #include "devices/device_table.h"
 #include "protocol/device_record.h"
 #include "protocol/packet_header.h"
@@ -44,6 +45,8 @@ class ReplyDispatcher {
   void Dispatch(std::span<const std::uint8_t> datagram, std::uint32_t source, unsigned interface_index = 0);
   // Where the card of each switch whose datagram passes the header checks is noted.
   void NoteInterfacesIn(SwitchInterfaces* switches) { switches_ = switches; }
+  // Told of every reply filed into a Monitor List entry (nullptr: nobody).
+  void SetTrafficObserver(ITrafficObserver* observer) { traffic_ = observer; }
 
   // Set when the firmware-upgrade target answers a discovery; the reboot watch clears it.
   bool RebootSeen() const { return reboot_seen_.load(); }
@@ -67,6 +70,7 @@ class ReplyDispatcher {
   IMessages& messages_;
   TrapSink trap_sink_;
   SwitchInterfaces* switches_ = nullptr;
+  ITrafficObserver* traffic_ = nullptr;
   std::atomic<bool> reboot_seen_{false};
 };
 

@@ -51,6 +51,12 @@ TEST(CommandLineTest, AcceptedCommandLines) {
   watch.refresh_seconds = 120;
   watch.json = true;
   CommandLine watch_default = Make(CommandKind::Watch);
+  CommandLine watch_metrics = Make(CommandKind::Watch);
+  watch_metrics.metrics = MetricsAddress{0x7F000001, 9639};
+  CommandLine watch_metrics_anywhere = Make(CommandKind::Watch);
+  watch_metrics_anywhere.metrics = MetricsAddress{0, 80};
+  CommandLine watch_metrics_lan = Make(CommandKind::Watch);
+  watch_metrics_lan.metrics = MetricsAddress{0xC612000A, 65535};
   CommandLine help_watch;
   help_watch.help_topic = "watch";
   CommandLine help_monitor;
@@ -69,6 +75,11 @@ TEST(CommandLineTest, AcceptedCommandLines) {
       {{"monitor", "export", "--yes", "out.cfg"}, exported},
       {{"watch", "--refresh", "2m", "--json"}, watch},
       {{"watch"}, watch_default},
+      {{"watch", "--metrics", "127.0.0.1:9639"}, watch_metrics},
+      {{"watch", "--metrics=:9639"}, watch_metrics},
+      {{"watch", "--metrics", "9639"}, watch_metrics},
+      {{"watch", "--metrics", "0.0.0.0:80"}, watch_metrics_anywhere},
+      {{"watch", "--metrics", "198.18.0.10:65535"}, watch_metrics_lan},
       {{"watch", "--refresh", "15s", "--help"}, help_watch},
       {{"help", "watch"}, help_watch},
       {{"monitor", "--help"}, help_monitor},
@@ -117,6 +128,13 @@ TEST(CommandLineTest, RefusedCommandLinesNameTheProblemAndTheHelpThatFits) {
       {{"monitor", "export", "a.cfg", "b.cfg"}, "monitor export takes one FILE", "monitor"},
       {{"monitor", "list", "--password", "secret"}, "unknown option --password", "monitor"},
       {{"watch", "--refresh", "10s"}, "--refresh takes 15s, 30s, 1m, 2m or 5m, not '10s'", "watch"},
+      {{"watch", "--metrics", "localhost:9639"}, "--metrics takes ADDRESS:PORT, such as 127.0.0.1:9639, not 'localhost:9639'", "watch"},
+      {{"watch", "--metrics", "10...5:9639"}, "--metrics takes ADDRESS:PORT, such as 127.0.0.1:9639, not '10...5:9639'", "watch"},
+      {{"watch", "--metrics", "127.0.0.1:65536"}, "--metrics takes ADDRESS:PORT, such as 127.0.0.1:9639, not '127.0.0.1:65536'", "watch"},
+      {{"watch", "--metrics", "127.0.0.1:"}, "--metrics takes ADDRESS:PORT, such as 127.0.0.1:9639, not '127.0.0.1:'", "watch"},
+      {{"watch", "--metrics", "127.0.0.1:-1"}, "--metrics takes ADDRESS:PORT, such as 127.0.0.1:9639, not '127.0.0.1:-1'", "watch"},
+      {{"watch", "--metrics", "[::1]:9639"}, "--metrics takes ADDRESS:PORT, such as 127.0.0.1:9639, not '[::1]:9639'", "watch"},
+      {{"discover", "--metrics", "9639"}, "unknown option --metrics", "discover"},
       {{"help", "frobnicate"}, "no command 'frobnicate'", ""},
       {{"--version", "discover"}, "--version takes nothing more", ""},
   };
