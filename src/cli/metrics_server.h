@@ -16,10 +16,10 @@ struct MHD_Daemon;
 namespace sd::cli {
 
 struct MetricsServerLimits {
-  unsigned connections = 64;          // at once; more wait to be taken
-  unsigned connections_per_host = 8;  // of one address at once; more are closed as they come
-  unsigned idle_seconds = 5;          // a connection silent this long is closed
-  std::size_t request_bytes = 16384;  // a request's line and headers, with what the server needs
+  unsigned connections = 256;          // at once; more wait to be taken
+  unsigned connections_per_host = 64;  // of one address at once; more are closed as they come
+  unsigned idle_seconds = 5;           // a connection silent this long is closed
+  std::size_t request_bytes = 16384;   // a request's line and headers, with what the server needs
 };
 
 class MetricsServer {

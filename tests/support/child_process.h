@@ -51,6 +51,9 @@ class ChildProcess {
     return in_ >= 0 && ::write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
   }
 
+  // The process's id while it runs, else -1.
+  pid_t Pid() const { return pid_; }
+
   // Sends `signal` to the process; false when it is not running.
   bool Signal(int signal) { return pid_ > 0 && ::kill(pid_, signal) == 0; }
 
