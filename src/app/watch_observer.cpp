@@ -42,7 +42,11 @@ std::vector<WatchEvent> WatchObserver::Look(std::string_view timestamp) {
   for (const DeviceRecord& e : entries) {
     Seen s{std::string(GetText(e.ip_text)), e.row_state == kRowShownNotAlive,
            e.status_image == kStatusImageNotAlive};
-    const auto before = std::find_if(seen_.begin(), seen_.end(), [&](const Seen& b) { return b.ip == s.ip; });
+    // The list's order seldom changes: the entry is looked for in its old place first.
+    const std::size_t place = now.size();
+    const auto before = place < seen_.size() && seen_[place].ip == s.ip
+                            ? seen_.begin() + static_cast<std::ptrdiff_t>(place)
+                            : std::find_if(seen_.begin(), seen_.end(), [&](const Seen& b) { return b.ip == s.ip; });
     const bool known = before != seen_.end();
     std::optional<WatchEvent::Kind> kind;
     if (s.declared_not_alive && !(known && before->declared_not_alive)) {

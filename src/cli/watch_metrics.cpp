@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <unordered_set>
 
 #include "devices/device_table.h"
 
@@ -116,23 +117,27 @@ void WatchMetrics::NoteTrap(std::string_view ip_text) {
 void WatchMetrics::Update(const std::vector<DeviceRecord>& entries) {
   std::vector<Switch> now;
   now.reserve(entries.size());
+  std::unordered_set<std::uint32_t> seen;
   std::lock_guard lock(mutex_);
-  for (const DeviceRecord& e : entries) {
-    // Entries are keyed by their address; the last one of an address wins, as its row does.
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const DeviceRecord& e = entries[i];
+    // Entries are keyed by their address, and no two hold the same one; should they, the first
+    // keeps the figures.
+    if (!seen.insert(e.ip).second) continue;
     Switch s;
-    if (const Switch* before = Find(e.ip)) s = *before;
+    // The list's order seldom changes: the switch is looked for in its old place first.
+    Switch* before = i < switches_.size() && switches_[i].ip == e.ip ? &switches_[i] : Find(e.ip);
+    if (before) {
+      s = std::move(*before);
+      before->ip = 0;  // taken; 0.0.0.0 is never a Monitor List entry's address
+    }
     s.ip = e.ip;
     s.ip_text = GetText(e.ip_text);
     s.mac = GetText(e.mac_text);
     s.name = GetText(e.system_name);
     // Down from the liveness timer's verdict until a reply found by address draws the row again.
     s.up = e.row_state != kRowShownNotAlive && e.status_image != kStatusImageNotAlive;
-    if (const auto same = std::find_if(now.begin(), now.end(), [&](const Switch& o) { return o.ip == s.ip; });
-        same != now.end()) {
-      *same = std::move(s);
-    } else {
-      now.push_back(std::move(s));
-    }
+    now.push_back(std::move(s));
   }
   switches_ = std::move(now);
 }
