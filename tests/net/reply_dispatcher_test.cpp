@@ -207,6 +207,41 @@ TEST_F(ReplyDispatcherTest, TheAddressZeroNeverFindsAMonitoredSwitch) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
+// The traffic observer hears of each reply filed into a Monitor List entry, with the address the
+// entry has afterwards: found by address, by MAC from a new address, by MAC from 0.0.0.0 (the
+// entry keeps its address), a header-only reply; never of a reply filed into the Discovery List
+// or of a trap.
+TEST_F(ReplyDispatcherTest, TheTrafficObserverHearsOfEveryReplyFiledIntoTheMonitorList) {
+  struct Recorder : ITrafficObserver {
+    void OnPollSent(std::uint32_t) override {}
+    void OnMonitorReply(std::uint32_t ip) override { replies.push_back(ip); }
+    std::vector<std::uint32_t> replies;
+  } recorder;
+  dispatcher.SetTrafficObserver(&recorder);
+  AddMonitored(Switch(kSwitchMac, "198.18.0.10"));
+
+  Receive(FullReply());
+  AgentDatagram unleased;
+  unleased.Address(TLV_IP_ADDRESS, "0.0.0.0");
+  Receive(unleased, 0);
+  AgentDatagram header_only;
+  header_only.command = CMD_UNCONFIGURABLE_REPLY;
+  Receive(header_only);
+  AgentDatagram moved;
+  moved.Address(TLV_IP_ADDRESS, "198.18.0.77");
+  Receive(moved, 0xC612004D);
+  AgentDatagram stranger = FullReply();
+  stranger.mac[5] = 0x99;
+  Receive(stranger, 0xC6120063);
+  AgentDatagram trap;
+  trap.command = CMD_TRAP;
+  Receive(trap, 0xC612004D);
+
+  EXPECT_EQ(recorder.replies, (std::vector<std::uint32_t>{kSwitchIp, kSwitchIp, kSwitchIp, 0xC612004D}));
+  EXPECT_EQ(dlg.DiscoveryTable().Count(), 1);
+  EXPECT_EQ(traps.size(), 1u);
+}
+
 TEST_F(ReplyDispatcherTest, FullDiscoveryListRefusesANewDevice) {
   for (int i = 0; i < 256; ++i) {
     char mac[13];
