@@ -51,6 +51,10 @@ TEST(CommandLineTest, AcceptedCommandLines) {
   watch.refresh_seconds = 120;
   watch.json = true;
   CommandLine watch_default = Make(CommandKind::Watch);
+  CommandLine watch_hook = Make(CommandKind::Watch);
+  watch_hook.exec_program = "/usr/local/bin/page me";
+  CommandLine watch_hook_limit = watch_hook;
+  watch_hook_limit.exec_timeout = 2500ms;
   CommandLine help_watch;
   help_watch.help_topic = "watch";
   CommandLine help_monitor;
@@ -69,6 +73,8 @@ TEST(CommandLineTest, AcceptedCommandLines) {
       {{"monitor", "export", "--yes", "out.cfg"}, exported},
       {{"watch", "--refresh", "2m", "--json"}, watch},
       {{"watch"}, watch_default},
+      {{"watch", "--exec", "/usr/local/bin/page me"}, watch_hook},
+      {{"watch", "--exec-timeout=2.5", "--exec", "/usr/local/bin/page me"}, watch_hook_limit},
       {{"watch", "--refresh", "15s", "--help"}, help_watch},
       {{"help", "watch"}, help_watch},
       {{"monitor", "--help"}, help_monitor},
@@ -117,6 +123,13 @@ TEST(CommandLineTest, RefusedCommandLinesNameTheProblemAndTheHelpThatFits) {
       {{"monitor", "export", "a.cfg", "b.cfg"}, "monitor export takes one FILE", "monitor"},
       {{"monitor", "list", "--password", "secret"}, "unknown option --password", "monitor"},
       {{"watch", "--refresh", "10s"}, "--refresh takes 15s, 30s, 1m, 2m or 5m, not '10s'", "watch"},
+      {{"watch", "--exec", ""}, "--exec needs a program's path", "watch"},
+      {{"watch", "--exec", "--json"}, "--exec needs a program's path", "watch"},
+      {{"watch", "--exec"}, "--exec needs a value", "watch"},
+      {{"watch", "--exec", "h", "--exec-timeout", "0.5"}, "--exec-timeout takes a number of seconds from 1 to 600, not '0.5'", "watch"},
+      {{"watch", "--exec", "h", "--exec-timeout", "601"}, "--exec-timeout takes a number of seconds from 1 to 600, not '601'", "watch"},
+      {{"watch", "--exec-timeout", "5"}, "--exec-timeout needs --exec", "watch"},
+      {{"discover", "--exec", "h"}, "unknown option --exec", "discover"},
       {{"help", "frobnicate"}, "no command 'frobnicate'", ""},
       {{"--version", "discover"}, "--version takes nothing more", ""},
   };
