@@ -7,6 +7,7 @@
 #include <map>
 
 #include "app/startup.h"
+#include "cli/event_hooks.h"
 #include "common/version.h"
 #include "operations/configuration_form.h"
 #include "protocol/device_record.h"
@@ -88,7 +89,7 @@ The Monitor List of monitor.cfg. A command that changes the list saves monitor.c
 )";
 
 constexpr std::string_view kWatchHelp = R"(usage: switchdesk-cli watch [--refresh 15s|30s|1m|2m|5m] [--json] [--interface NAME]
-           [--metrics ADDRESS:PORT]
+           [--metrics ADDRESS:PORT] [--exec PROGRAM [--exec-timeout SECONDS]]
 
 Loads monitor.cfg and watches its switches as the window does: the poll thread polls each one
 once per refresh time, the 5-second liveness timer asks a switch that missed a poll again and
@@ -109,6 +110,18 @@ Ctrl-C or SIGTERM stops it: the threads end, the sockets close, and the exit sta
   --metrics ADDRESS:PORT
                    serve http://ADDRESS:PORT/metrics for Prometheus: each switch's up, last
                    reply, polls, replies and traps (":PORT" or "PORT": on 127.0.0.1)
+  --exec PROGRAM   also run PROGRAM (a path; no shell, no PATH search) for each event, one run
+                   at a time in their order, with the event in its environment:
+                   SWITCHDESK_EVENT (not-alive, recovered or trap), SWITCHDESK_IP,
+                   SWITCHDESK_MAC, SWITCHDESK_NAME (system name; for a trap those of its
+                   Monitor List entry), SWITCHDESK_TEXT (the trap's text, else empty) and
+                   SWITCHDESK_TIME (as in syslog.log). Its standard input is /dev/null, its
+                   output goes to standard error. At most 256 events wait for their turn;
+                   further ones are dropped, and failed or dropped runs are told on standard
+                   error (at most one line per 10 s)
+  --exec-timeout SECONDS
+                   a run still going after this long (default 10; 1 to 600) is ended with
+                   what it started (SIGTERM, SIGKILL 1 s later); the next event then runs
 )";
 
 constexpr std::string_view kTargetHelp = R"(
@@ -184,7 +197,8 @@ const std::map<std::string, OptionRule>& OptionsOf(CommandKind kind) {
   static const std::map<std::string, OptionRule> none = {};
   static const std::map<std::string, OptionRule> yes = {{"--yes", {false}}};
   static const std::map<std::string, OptionRule> watch = {
-      {"--refresh", {true}}, {"--json", {false}}, {"--interface", {true}}, {"--metrics", {true}}};
+      {"--refresh", {true}}, {"--json", {false}}, {"--interface", {true}}, {"--metrics", {true}},
+      {"--exec", {true}},    {"--exec-timeout", {true}}};
   static const std::map<std::string, OptionRule> device = {
       {"--wait", {true}}, {"--password-file", {true}}, {"--password-env", {true}}, {"--interface", {true}}};
   static const std::map<std::string, OptionRule> set = [] {
@@ -470,6 +484,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       const auto where = ParseMetricsAddress(*value);
       if (!where) return Error("--metrics takes ADDRESS:PORT, such as 127.0.0.1:9639, not '" + *value + "'", topic);
       c.metrics = *where;
+    } else if (name == "--exec") {
+      // A path that starts with '-' is most likely an option given by mistake; ./-name runs it.
+      if (value->empty() || value->front() == '-') return Error("--exec needs a program's path", topic);
+      c.exec_program = *value;
+    } else if (name == "--exec-timeout") {
+      const auto limit = ParseWaitSeconds(*value);
+      if (!limit || *limit < kShortestHookTimeout || *limit > kLongestHookTimeout) {
+        return Error("--exec-timeout takes a number of seconds from 1 to 600, not '" + *value + "'", topic);
+      }
+      c.exec_timeout = *limit;
     } else if (name == "--refresh") {
       const auto refresh = ParseRefreshTime(*value);
       if (!refresh) return Error("--refresh takes 15s, 30s, 1m, 2m or 5m, not '" + *value + "'", topic);
@@ -549,6 +573,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     }
     default:
       if (!positional.empty()) return Error("unexpected argument '" + positional[0] + "'", topic);
+      if (c.exec_timeout && c.exec_program.empty()) return Error("--exec-timeout needs --exec", topic);
       break;
   }
   return Ok(c);

@@ -9,6 +9,7 @@
 //   switchdesk-cli monitor import FILE
 //   switchdesk-cli monitor export FILE [--yes]
 //   switchdesk-cli watch [--refresh 15s|30s|1m|2m|5m] [--json] [--interface NAME]
+//                        [--exec PROGRAM [--exec-timeout SECONDS]]
 //   switchdesk-cli set TARGET [--ip A] [--netmask A] [--gateway A] [--trap A] [--name T]
 //                      [--location T] [--dhcp on|off] [--group-interval N] [PASSWORD SOURCE]
 //   switchdesk-cli password TARGET [PASSWORD SOURCE] [--new-password-file F | --new-password-env V]
@@ -116,6 +117,10 @@ struct CommandLine {
   std::vector<std::uint32_t> directed_broadcasts;
   // watch: serve the Prometheus metrics there.
   std::optional<MetricsAddress> metrics;
+  // watch: the program run for each event ("" for none), and its time limit per run (nothing for
+  // the default).
+  std::string exec_program;
+  std::optional<std::chrono::milliseconds> exec_timeout;
 
   bool operator==(const CommandLine&) const = default;
 };

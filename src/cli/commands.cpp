@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string_view>
 
 #include "app/network_engine.h"
@@ -13,6 +14,7 @@
 #include "cli/command_line.h"
 #include "cli/device_commands.h"
 #include "cli/metrics_server.h"
+#include "cli/event_hooks.h"
 #include "cli/output.h"
 #include "cli/stop_signals.h"
 #include "cli/watch_metrics.h"
@@ -151,6 +153,13 @@ class NetworkRun {
                         "Add switches with: switchdesk-cli monitor add ADDRESS");
       return kExitFailed;
     }
+    // --exec: a program that cannot run is refused before any socket opens.
+    if (c_.kind == CommandKind::Watch && !c_.exec_program.empty()) {
+      if (const auto refusal = RefuseHookProgram(c_.exec_program)) {
+        s_.messages.Error(*refusal);
+        return kExitFailed;
+      }
+    }
     if (!c_.interface_name.empty() && !ChooseCard(engine)) return kExitFailed;
     if (c_.kind == CommandKind::Watch && c_.metrics && !StartMetrics(engine)) return kExitFailed;
     engine.SetDirectedBroadcasts(c_.directed_broadcasts);
@@ -273,16 +282,33 @@ class NetworkRun {
     const int count = s_.dlg.MonitorTable().Count();
     WatchObserver observer(s_.dlg.MonitorTable(), traps);
     bool output_lost = false;
+    // --exec: the event hooks, on this loop.
+    std::optional<EventHooks> hooks;
+    if (!c_.exec_program.empty()) {
+      hooks.emplace(loop, c_.exec_program, console_.err,
+                    EventHooks::Options{.timeout = c_.exec_timeout.value_or(kDefaultHookTimeout)});
+      if (metrics_) {
+        metrics_->SetHookFigures([&hooks] {
+          return HookFigures{.runs = hooks->Runs(), .failures = hooks->Failures(), .timeouts = hooks->TimedOut(),
+                             .dropped = hooks->Dropped(), .queued = hooks->Queued()};
+        });
+      }
+    }
     after_event_ = [&] {
       char timestamp[kLogTimestampLength + 1];
       FormatLogTimestamp(timestamp);
-      for (const WatchEvent& e : observer.Look(timestamp)) {
+      const std::vector<WatchEvent> events = observer.Look(timestamp);
+      for (const WatchEvent& e : events) {
         console_.out << (c_.json ? FormatEventJson(e) : FormatEventLine(e));
         if (metrics_ && e.kind == WatchEvent::Kind::Trap) metrics_->NoteTrap(e.ip);
       }
       if (metrics_) metrics_->Update(s_.dlg.MonitorTable().Entries(s_.dlg.MonitorTable().Count()));
       console_.out.flush();
       output_lost = !console_.out.good();
+      // --exec: the same events, in the same order, once they are printed.
+      if (hooks) {
+        for (const WatchEvent& e : events) hooks->Add(MakeHookEvent(e, s_.dlg.MonitorTable()));
+      }
     };
     loop.Every(kLivenessTick, [&] {
       engine.OnLivenessTimer();
@@ -293,6 +319,8 @@ class NetworkRun {
     console_.err.flush();
     while (!Stopped() && !output_lost) loop.RunUntil([&] { return Stopped() || output_lost; }, std::chrono::hours(1));
     after_event_ = nullptr;
+    if (hooks) hooks->Stop();  // --exec: the running hook ends with the watch
+    if (metrics_) metrics_->SetHookFigures(nullptr);  // the hooks go with this function
     if (output_lost) {
       s_.messages.Error("The output is gone (standard output closed); watch stops.");
       return kExitFailed;

@@ -142,9 +142,9 @@ void WatchMetrics::Update(const std::vector<DeviceRecord>& entries) {
   switches_ = std::move(now);
 }
 
-void WatchMetrics::SetHookFigures(const HookFigures& figures) {
+void WatchMetrics::SetHookFigures(std::function<HookFigures()> source) {
   std::lock_guard lock(mutex_);
-  hooks_ = figures;
+  hooks_ = std::move(source);
 }
 
 std::string WatchMetrics::Render() const {
@@ -153,7 +153,7 @@ std::string WatchMetrics::Render() const {
   {
     std::lock_guard lock(mutex_);
     switches = switches_;
-    hooks = hooks_;
+    if (hooks_) hooks = hooks_();
   }
   std::vector<std::string> labels;  // ip, mac and name
   std::vector<std::string> ips;     // ip alone
@@ -203,9 +203,9 @@ std::string WatchMetrics::Render() const {
       AppendNumber(out, value);
       out += '\n';
     };
-    one("switchdesk_hook_runs_total", "counter", "Runs of the --exec program that ended.", hooks->runs);
+    one("switchdesk_hook_runs_total", "counter", "Runs of the --exec program started.", hooks->runs);
     one("switchdesk_hook_failures_total", "counter",
-        "Runs of the --exec program that ended with a status other than 0 or by a signal.", hooks->failures);
+        "Runs of the --exec program that failed: a status other than 0, a signal, or no start.", hooks->failures);
     one("switchdesk_hook_timeouts_total", "counter", "Runs of the --exec program stopped at the time limit.",
         hooks->timeouts);
     one("switchdesk_hook_events_dropped_total", "counter",

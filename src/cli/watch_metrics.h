@@ -8,6 +8,7 @@
 // to count or to copy them. The Monitor List holds at most 256 switches, and so do the figures.
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -41,7 +42,8 @@ class WatchMetrics : public ITrafficObserver {
   // The switches as the Monitor List has them now, in its order: their MAC address, system name
   // and state. A switch that stays keeps its figures; one that left loses them.
   void Update(const std::vector<DeviceRecord>& entries);
-  void SetHookFigures(const HookFigures& figures);
+  // Where the event hooks' figures are read, from the server's thread (nothing: no hooks run).
+  void SetHookFigures(std::function<HookFigures()> source);
 
   // The exposition, as /metrics serves it.
   std::string Render() const;
@@ -63,7 +65,7 @@ class WatchMetrics : public ITrafficObserver {
   WallClock clock_;
   mutable std::mutex mutex_;
   std::vector<Switch> switches_;
-  std::optional<HookFigures> hooks_;
+  std::function<HookFigures()> hooks_;
 };
 
 // A label value in the exposition: backslash, double quote and line feed escaped, and bytes that

@@ -70,6 +70,28 @@ TEST(CliProgramTest, MonitorCommandsWorkOnTheSettingsFolder) {
   EXPECT_EQ(dir.Read("monitor.cfg").size(), kMonitorRecordSize);
 }
 
+// watch --exec refuses a program that cannot run before it opens any socket: the message, and
+// nothing else (no "Watching" line).
+TEST(CliProgramTest, WatchRefusesAHookThatCannotRun) {
+  test::TempConfigDir dir;
+  dir.Write("define.ecf", MakeSealedSettings("manager_id=01945AE0\nbase_port=C350\nmulticast_group=239.255.100.100\n"
+                                             "multicast_interface_on_off=0\nmulticast_timer_flag=0\n"
+                                             "strlen_multi_timer=3\nmulticast_timer=125\n"));
+  ASSERT_EQ(test::RunProgram({SWITCHDESK_CLI_PATH, "monitor", "add", "192.0.2.10"}).status, 0);
+  std::ofstream(dir.File("plain.sh")) << "#!/bin/sh\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {dir.File("missing"), "Error: --exec " + dir.File("missing") + ": No such file or directory.\n"},
+      {dir.Path(), "Error: --exec " + dir.Path() + ": not a file.\n"},
+      {dir.File("plain.sh"), "Error: --exec " + dir.File("plain.sh") + ": not executable (Permission denied).\n"},
+  };
+  for (const auto& [program, err] : cases) {
+    const test::ProgramResult r = test::RunProgram({SWITCHDESK_CLI_PATH, "watch", "--exec", program});
+    EXPECT_EQ(r.status, 1) << program;
+    EXPECT_EQ(r.err, err);
+    EXPECT_EQ(r.out, "");
+  }
+}
+
 // The program laid out as a package installs it (bin/switchdesk-cli, share/switchdesk/define.ecf)
 // in a folder of its own: without cfg/ beside it, the first start makes the per-user folder from
 // the installed default and every command uses it; a writable cfg/ beside the program is used

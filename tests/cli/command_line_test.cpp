@@ -57,6 +57,10 @@ TEST(CommandLineTest, AcceptedCommandLines) {
   watch_metrics_anywhere.metrics = MetricsAddress{0, 80};
   CommandLine watch_metrics_lan = Make(CommandKind::Watch);
   watch_metrics_lan.metrics = MetricsAddress{0xC612000A, 65535};
+  CommandLine watch_hook = Make(CommandKind::Watch);
+  watch_hook.exec_program = "/usr/local/bin/page me";
+  CommandLine watch_hook_limit = watch_hook;
+  watch_hook_limit.exec_timeout = 2500ms;
   CommandLine help_watch;
   help_watch.help_topic = "watch";
   CommandLine help_monitor;
@@ -80,6 +84,8 @@ TEST(CommandLineTest, AcceptedCommandLines) {
       {{"watch", "--metrics", "9639"}, watch_metrics},
       {{"watch", "--metrics", "0.0.0.0:80"}, watch_metrics_anywhere},
       {{"watch", "--metrics", "198.18.0.10:65535"}, watch_metrics_lan},
+      {{"watch", "--exec", "/usr/local/bin/page me"}, watch_hook},
+      {{"watch", "--exec-timeout=2.5", "--exec", "/usr/local/bin/page me"}, watch_hook_limit},
       {{"watch", "--refresh", "15s", "--help"}, help_watch},
       {{"help", "watch"}, help_watch},
       {{"monitor", "--help"}, help_monitor},
@@ -135,6 +141,13 @@ TEST(CommandLineTest, RefusedCommandLinesNameTheProblemAndTheHelpThatFits) {
       {{"watch", "--metrics", "127.0.0.1:-1"}, "--metrics takes ADDRESS:PORT, such as 127.0.0.1:9639, not '127.0.0.1:-1'", "watch"},
       {{"watch", "--metrics", "[::1]:9639"}, "--metrics takes ADDRESS:PORT, such as 127.0.0.1:9639, not '[::1]:9639'", "watch"},
       {{"discover", "--metrics", "9639"}, "unknown option --metrics", "discover"},
+      {{"watch", "--exec", ""}, "--exec needs a program's path", "watch"},
+      {{"watch", "--exec", "--json"}, "--exec needs a program's path", "watch"},
+      {{"watch", "--exec"}, "--exec needs a value", "watch"},
+      {{"watch", "--exec", "h", "--exec-timeout", "0.5"}, "--exec-timeout takes a number of seconds from 1 to 600, not '0.5'", "watch"},
+      {{"watch", "--exec", "h", "--exec-timeout", "601"}, "--exec-timeout takes a number of seconds from 1 to 600, not '601'", "watch"},
+      {{"watch", "--exec-timeout", "5"}, "--exec-timeout needs --exec", "watch"},
+      {{"discover", "--exec", "h"}, "unknown option --exec", "discover"},
       {{"help", "frobnicate"}, "no command 'frobnicate'", ""},
       {{"--version", "discover"}, "--version takes nothing more", ""},
   };

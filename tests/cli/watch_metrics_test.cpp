@@ -65,7 +65,7 @@ TEST(WatchMetricsTest, TheExpositionHasEveryFamilyWithItsHelpTypeAndOneLinePerSw
             "switchdesk_monitored_switches 2\n");
 
   // With event hooks, their figures follow.
-  metrics.SetHookFigures({.runs = 7, .failures = 2, .timeouts = 1, .dropped = 40, .queued = 3});
+  metrics.SetHookFigures([] { return HookFigures{.runs = 7, .failures = 2, .timeouts = 1, .dropped = 40, .queued = 3}; });
   const std::string with_hooks = metrics.Render();
   for (const char* line : {"switchdesk_hook_runs_total 7\n", "switchdesk_hook_failures_total 2\n",
                            "switchdesk_hook_timeouts_total 1\n", "switchdesk_hook_events_dropped_total 40\n",
