@@ -16,6 +16,7 @@
 #include "cli/stop_signals.h"
 #include "app/watch_observer.h"
 #include "devices/list_control.h"
+#include "devices/monitor_file.h"
 #include "net/event_loop.h"
 #include "net/interfaces.h"
 #include "protocol/ipv4.h"
@@ -37,7 +38,7 @@ constexpr std::chrono::milliseconds kDiscoveryStartLimit(5000);
 // The main dialog of one run: its list controls, the terminal's boxes and dialogs, and the core.
 struct Session {
   Session(Console& console, bool assume_ok)
-      : messages(console.err),
+      : messages(console.err, console.err_is_journal),
         questions(console, assume_ok),
         file_dialogs(messages, questions),
         dlg(discovery_list, monitor_list, messages, file_dialogs, remote_ip) {}
@@ -161,7 +162,14 @@ class NetworkRun {
       });
     }
     loop.WatchReadable(stop.Fd(), [this, &stop] {
-      if (const auto signal = stop.Take()) signal_ = *signal;
+      const auto signal = stop.Take();
+      if (!signal) return;
+      // watch: SIGHUP reads monitor.cfg again instead of stopping (reload_ is set while it runs).
+      if (*signal == SIGHUP && reload_) {
+        reload_();
+        return;
+      }
+      signal_ = *signal;
     });
 
     int status = kExitFailed;
@@ -254,6 +262,7 @@ class NetworkRun {
       char timestamp[kLogTimestampLength + 1];
       FormatLogTimestamp(timestamp);
       for (const WatchEvent& e : observer.Look(timestamp)) {
+        if (console_.out_is_journal) console_.out << JournalPriority(e);
         console_.out << (c_.json ? FormatEventJson(e) : FormatEventLine(e));
       }
       console_.out.flush();
@@ -263,11 +272,18 @@ class NetworkRun {
       engine.OnLivenessTimer();
       after_event_();
     });
+    // SIGHUP: monitor.cfg again. The observer's next look sees the devices that stay as they
+    // were, so the reload itself reports no verdict or recovery.
+    reload_ = [&] {
+      ReloadMonitorList();
+      after_event_();
+    };
     console_.err << "Watching " << count << (count == 1 ? " switch" : " switches") << ", refresh time "
                  << c_.refresh_seconds << " s. Ctrl-C stops.\n";
     console_.err.flush();
     while (!Stopped() && !output_lost) loop.RunUntil([&] { return Stopped() || output_lost; }, std::chrono::hours(1));
     after_event_ = nullptr;
+    reload_ = nullptr;
     if (output_lost) {
       s_.messages.Error("The output is gone (standard output closed); watch stops.");
       return kExitFailed;
@@ -277,6 +293,25 @@ class NetworkRun {
     return kExitOk;
   }
 
+  // watch on SIGHUP: one line on standard error says what the reload did; a file that cannot be
+  // taken is an error message, and the list and the watch go on as they were.
+  void ReloadMonitorList() {
+    const MonitorReload r = s_.dlg.ReloadMonitorFile();
+    constexpr std::string_view kUnchanged = "\nmonitor.cfg was not reloaded: the Monitor List stays as it was.";
+    if (r.status == MonitorFileStatus::Invalid) {
+      s_.messages.Error(std::string("Invalid configuration file.").append(kUnchanged));
+      return;
+    }
+    if (r.status != MonitorFileStatus::Ok) {
+      s_.messages.Error(MonitorFilePath() + " cannot be read." + std::string(kUnchanged));
+      return;
+    }
+    console_.err << "Reloaded monitor.cfg: " << r.count << (r.count == 1 ? " switch" : " switches") << " ("
+                 << r.added << " added, " << r.removed << " removed).\n";
+    console_.err.flush();
+    if (r.refused > 0) s_.messages.Error("Maximum of 256 devices reached.");
+  }
+
   Session& s_;
   Console& console_;
   const CommandLine& c_;
@@ -284,6 +319,7 @@ class NetworkRun {
   // Datagrams read since the discovery began.
   int datagrams_ = 0;
   std::function<void()> after_event_;
+  std::function<void()> reload_;
 };
 
 }  // namespace
@@ -310,6 +346,11 @@ int RunCli(const std::vector<std::string>& args, Console& console) {
 
   // The first start of an installed program makes the per-user folder, before anything reads it.
   PrepareConfigFolder();
+  if (c.seed_settings && !SeedConfigFolderOfProcess()) {
+    console.err << "switchdesk-cli: the settings folder " << ConfigFolderPath()
+                << " could not be given the installed define.ecf (" << DefaultSettingsPathOfProcess() << ").\n";
+    return kExitFailed;
+  }
   Session s(console, c.yes);
   switch (c.kind) {
     case CommandKind::Discover:

@@ -51,6 +51,11 @@ TEST(CommandLineTest, AcceptedCommandLines) {
   watch.refresh_seconds = 120;
   watch.json = true;
   CommandLine watch_default = Make(CommandKind::Watch);
+  CommandLine watch_seeded = Make(CommandKind::Watch);
+  watch_seeded.seed_settings = true;
+  CommandLine import_seeded = Make(CommandKind::MonitorImport);
+  import_seeded.file = "saved.cfg";
+  import_seeded.seed_settings = true;
   CommandLine help_watch;
   help_watch.help_topic = "watch";
   CommandLine help_monitor;
@@ -69,6 +74,8 @@ TEST(CommandLineTest, AcceptedCommandLines) {
       {{"monitor", "export", "--yes", "out.cfg"}, exported},
       {{"watch", "--refresh", "2m", "--json"}, watch},
       {{"watch"}, watch_default},
+      {{"watch", "--seed-settings"}, watch_seeded},
+      {{"monitor", "import", "--seed-settings", "saved.cfg"}, import_seeded},
       {{"watch", "--refresh", "15s", "--help"}, help_watch},
       {{"help", "watch"}, help_watch},
       {{"monitor", "--help"}, help_monitor},
@@ -116,6 +123,8 @@ TEST(CommandLineTest, RefusedCommandLinesNameTheProblemAndTheHelpThatFits) {
       {{"monitor", "import"}, "monitor import takes one FILE", "monitor"},
       {{"monitor", "export", "a.cfg", "b.cfg"}, "monitor export takes one FILE", "monitor"},
       {{"monitor", "list", "--password", "secret"}, "unknown option --password", "monitor"},
+      {{"monitor", "list", "--seed-settings"}, "unknown option --seed-settings", "monitor"},
+      {{"discover", "--seed-settings"}, "unknown option --seed-settings", "discover"},
       {{"watch", "--refresh", "10s"}, "--refresh takes 15s, 30s, 1m, 2m or 5m, not '10s'", "watch"},
       {{"help", "frobnicate"}, "no command 'frobnicate'", ""},
       {{"--version", "discover"}, "--version takes nothing more", ""},

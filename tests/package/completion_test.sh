@@ -59,7 +59,7 @@ expect "switchdesk-cli monitor remove 10.1.2.3 198" "198.18.0.10 198.18.0.11"
 expect "switchdesk-cli monitor import im" "image.bin"
 expect "switchdesk-cli discover --" "--broadcast --help --interface --json --wait"
 expect "switchdesk-cli discover --interface lo" "lo"
-expect "switchdesk-cli watch --" "--help --interface --json --refresh"
+expect "switchdesk-cli watch --" "--help --interface --json --refresh --seed-settings"
 expect "switchdesk-cli watch --refresh " "15s 1m 2m 30s 5m"
 expect "switchdesk-cli set 1" "10.1.2.3 198.18.0.10 198.18.0.11"
 expect "switchdesk-cli set --wait 2 198.18.0.1" "198.18.0.10 198.18.0.11"
@@ -78,7 +78,7 @@ expect "switchdesk-cli upgrade --wait 1 10.1.2.3 image.bin " ""
 
 # Every option offered is one the parser knows: followed by an unknown one, the command line
 # fails on that one (status 2), never on the option offered.
-for command in discover "monitor list" "monitor remove" "monitor export" watch set password dhcp-refresh upgrade; do
+for command in discover "monitor list" "monitor remove" "monitor export" "monitor import" watch set password dhcp-refresh upgrade; do
   expect_words=($command)
   COMP_WORDS=("$cli" "${expect_words[@]}" --)
   COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
