@@ -264,7 +264,8 @@ TEST_F(CliLabTest, SighupReloadsTheMonitorListKeepingTheStateOfTheSwitchesThatSt
   ASSERT_TRUE(watch.Start({"/bin/sh", "-c",
                            "JOURNAL_STREAM=$(stat -L -c %d:%i /proc/$$/fd/1) exec \"$0\" watch 2>&1",
                            SWITCHDESK_CLI_PATH}));
-  ASSERT_TRUE(sim.WriteLine("silence 198.18.0.12"));
+  // Commands, not lines: their answers are read, so the poll counts below read their own.
+  ASSERT_EQ(sim.Command("silence 198.18.0.12"), std::vector<std::string>{"ok"});
   std::vector<std::string> other;
   const auto verdict = NextLine(watch, std::regex("<4>" + kTimestamp + R"( 198\.18\.0\.12 Not alive)"),
                                 std::chrono::seconds(60), other);
@@ -297,7 +298,7 @@ TEST_F(CliLabTest, SighupReloadsTheMonitorListKeepingTheStateOfTheSwitchesThatSt
   EXPECT_GT(Polls(sim, "198.18.0.13"), 0);
   EXPECT_EQ(Polls(sim, "198.18.0.11"), removed_polls);
   // It kept its not-alive state: when it answers again, that is a recovery, with its priority.
-  ASSERT_TRUE(sim.WriteLine("resume 198.18.0.12"));
+  ASSERT_EQ(sim.Command("resume 198.18.0.12"), std::vector<std::string>{"ok"});
   EXPECT_TRUE(NextLine(watch, std::regex("<5>" + kTimestamp + R"( 198\.18\.0\.12 Recovered)"), std::chrono::seconds(30),
                        after))
       << "no recovery";
