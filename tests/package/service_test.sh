@@ -29,8 +29,8 @@ program=${exec_start%% *}
 sed "s|^ExecStart=$program |ExecStart=$cli |" "$unit" >"$copy"
 grep -q "^ExecStart=$cli watch" "$copy" || fail "ExecStart was not pointed at $cli"
 
-# Offline: the unit files of this machine, no manager; manual pages are looked for by the
-# package test, where the package is installed.
+# Offline: the unit files of this machine, no manager; its manual page is looked for with `man -w`
+# by the package test, where the package is installed.
 out=$(systemd-analyze verify --man=no "$copy" 2>&1) || { echo "$out"; fail "systemd-analyze verify refused $name"; }
 [ -z "$out" ] || { echo "$out"; fail "systemd-analyze verify warned about $name"; }
 ok "systemd-analyze verify accepts $name"
