@@ -102,6 +102,8 @@ class CSwitchdeskDlg {
   // Whether the Monitor List changed since it was loaded or last saved.
   bool MonitorListChanged() const { return lists_.MonitorListChanged(); }
   void OnMonitorLoad() { monitor_file_.OnMonitorLoad(); }
+  // monitor.cfg read again into the running list, keeping the entries of addresses that stay.
+  MonitorReload ReloadMonitorFile() { return monitor_file_.ReloadMonitorFile(); }
 
  private:
   DeviceLists lists_;

@@ -72,7 +72,7 @@ firewall must let in.
 constexpr std::string_view kMonitorHelp = R"(usage: switchdesk-cli monitor list [--json]
        switchdesk-cli monitor add ADDRESS
        switchdesk-cli monitor remove ADDRESS... [--yes]
-       switchdesk-cli monitor import FILE
+       switchdesk-cli monitor import FILE [--seed-settings]
        switchdesk-cli monitor export FILE [--yes]
 
 The Monitor List of monitor.cfg. A command that changes the list saves monitor.cfg.
@@ -84,12 +84,13 @@ The Monitor List of monitor.cfg. A command that changes the list saves monitor.c
            --yes: answer OK (needed when standard input is not a terminal)
   import   "Monitor load": merges FILE (a folder: its monitor.cfg); a switch that is already
            monitored is skipped with a warning
+           --seed-settings: first give a settings folder without define.ecf the installed one
   export   "Monitor save as": writes the list to FILE (a folder: its Default.cfg); asks before
            it replaces a file; --yes: replace without asking
 )";
 
 constexpr std::string_view kWatchHelp = R"(usage: switchdesk-cli watch [--refresh 15s|30s|1m|2m|5m] [--json] [--interface NAME]
-           [--metrics ADDRESS:PORT] [--exec PROGRAM [--exec-timeout SECONDS]]
+           [--metrics ADDRESS:PORT] [--exec PROGRAM [--exec-timeout SECONDS]] [--seed-settings]
 
 Loads monitor.cfg and watches its switches as the window does: the poll thread polls each one
 once per refresh time, the 5-second liveness timer asks a switch that missed a poll again and
@@ -102,6 +103,11 @@ is declared not alive, each one that answers again and each trap is printed as i
   06/01/2007 14:03:31 198.18.0.11 Trap :Port 2 link down
 
 Ctrl-C or SIGTERM stops it: the threads end, the sockets close, and the exit status is 0.
+SIGHUP (systemctl reload) reads monitor.cfg again: the switches that stay keep their state (a
+switch declared not alive stays so, without a new line), new ones are polled, removed ones no
+longer; a file that cannot be read leaves the list as it was. Standard error says what it did.
+When the output is the journal ($JOURNAL_STREAM), not-alive lines have the priority warning,
+recoveries and traps notice.
 
   --refresh TIME   the refresh time: 15s (default), 30s, 1m, 2m or 5m
   --interface NAME the group membership and its reports on this card only
@@ -122,6 +128,8 @@ Ctrl-C or SIGTERM stops it: the threads end, the sockets close, and the exit sta
   --exec-timeout SECONDS
                    a run still going after this long (default 10; 1 to 600) is ended with
                    what it started (SIGTERM, SIGKILL 1 s later); the next event then runs
+  --seed-settings  first give a settings folder without define.ecf the installed one (a folder
+                   named by SWITCHDESK_CONFIG_DIR is otherwise used as it is)
 )";
 
 constexpr std::string_view kTargetHelp = R"(
@@ -196,9 +204,10 @@ const std::map<std::string, OptionRule>& OptionsOf(CommandKind kind) {
   static const std::map<std::string, OptionRule> list = {{"--json", {false}}};
   static const std::map<std::string, OptionRule> none = {};
   static const std::map<std::string, OptionRule> yes = {{"--yes", {false}}};
+  static const std::map<std::string, OptionRule> import = {{"--seed-settings", {false}}};
   static const std::map<std::string, OptionRule> watch = {
       {"--refresh", {true}}, {"--json", {false}}, {"--interface", {true}}, {"--metrics", {true}},
-      {"--exec", {true}},    {"--exec-timeout", {true}}};
+      {"--exec", {true}},    {"--exec-timeout", {true}}, {"--seed-settings", {false}}};
   static const std::map<std::string, OptionRule> device = {
       {"--wait", {true}}, {"--password-file", {true}}, {"--password-env", {true}}, {"--interface", {true}}};
   static const std::map<std::string, OptionRule> set = [] {
@@ -218,6 +227,7 @@ const std::map<std::string, OptionRule>& OptionsOf(CommandKind kind) {
   switch (kind) {
     case CommandKind::Discover: return discover;
     case CommandKind::MonitorList: return list;
+    case CommandKind::MonitorImport: return import;
     case CommandKind::MonitorRemove:
     case CommandKind::MonitorExport: return yes;
     case CommandKind::Watch: return watch;
@@ -464,6 +474,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       c.json = true;
     } else if (name == "--yes") {
       c.yes = true;
+    } else if (name == "--seed-settings") {
+      c.seed_settings = true;
     } else if (name == "--wait") {
       const auto wait = ParseWaitSeconds(*value);
       if (!wait) return Error("--wait takes a number of seconds above 0 and up to 600, not '" + *value + "'", topic);

@@ -6,10 +6,11 @@
 //   switchdesk-cli monitor list [--json]
 //   switchdesk-cli monitor add ADDRESS
 //   switchdesk-cli monitor remove ADDRESS... [--yes]
-//   switchdesk-cli monitor import FILE
+//   switchdesk-cli monitor import FILE [--seed-settings]
 //   switchdesk-cli monitor export FILE [--yes]
 //   switchdesk-cli watch [--refresh 15s|30s|1m|2m|5m] [--json] [--interface NAME]
-//                        [--exec PROGRAM [--exec-timeout SECONDS]]
+//                        [--metrics ADDRESS:PORT] [--exec PROGRAM [--exec-timeout SECONDS]]
+//                        [--seed-settings]
 //   switchdesk-cli set TARGET [--ip A] [--netmask A] [--gateway A] [--trap A] [--name T]
 //                      [--location T] [--dhcp on|off] [--group-interval N] [PASSWORD SOURCE]
 //   switchdesk-cli password TARGET [PASSWORD SOURCE] [--new-password-file F | --new-password-env V]
@@ -121,6 +122,9 @@ struct CommandLine {
   // the default).
   std::string exec_program;
   std::optional<std::chrono::milliseconds> exec_timeout;
+  // watch, monitor import: a settings folder without define.ecf gets the installed default first
+  // (whichever rule chose the folder; an override is otherwise used as it is).
+  bool seed_settings = false;
 
   bool operator==(const CommandLine&) const = default;
 };

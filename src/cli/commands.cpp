@@ -20,6 +20,7 @@
 #include "cli/watch_metrics.h"
 #include "app/watch_observer.h"
 #include "devices/list_control.h"
+#include "devices/monitor_file.h"
 #include "net/event_loop.h"
 #include "net/interfaces.h"
 #include "protocol/ipv4.h"
@@ -41,7 +42,7 @@ constexpr std::chrono::milliseconds kDiscoveryStartLimit(5000);
 // The main dialog of one run: its list controls, the terminal's boxes and dialogs, and the core.
 struct Session {
   Session(Console& console, bool assume_ok)
-      : messages(console.err),
+      : messages(console.err, console.err_is_journal),
         questions(console, assume_ok),
         file_dialogs(messages, questions),
         dlg(discovery_list, monitor_list, messages, file_dialogs, remote_ip) {}
@@ -173,7 +174,14 @@ class NetworkRun {
       });
     }
     loop.WatchReadable(stop.Fd(), [this, &stop] {
-      if (const auto signal = stop.Take()) signal_ = *signal;
+      const auto signal = stop.Take();
+      if (!signal) return;
+      // watch: SIGHUP reads monitor.cfg again instead of stopping (reload_ is set while it runs).
+      if (*signal == SIGHUP && reload_) {
+        reload_();
+        return;
+      }
+      signal_ = *signal;
     });
 
     int status = kExitFailed;
@@ -299,6 +307,7 @@ class NetworkRun {
       FormatLogTimestamp(timestamp);
       const std::vector<WatchEvent> events = observer.Look(timestamp);
       for (const WatchEvent& e : events) {
+        if (console_.out_is_journal) console_.out << JournalPriority(e);
         console_.out << (c_.json ? FormatEventJson(e) : FormatEventLine(e));
         if (metrics_ && e.kind == WatchEvent::Kind::Trap) metrics_->NoteTrap(e.ip);
       }
@@ -314,6 +323,12 @@ class NetworkRun {
       engine.OnLivenessTimer();
       after_event_();
     });
+    // SIGHUP: monitor.cfg again. The observer's next look sees the devices that stay as they
+    // were, so the reload itself reports no verdict or recovery.
+    reload_ = [&] {
+      ReloadMonitorList();
+      after_event_();
+    };
     console_.err << "Watching " << count << (count == 1 ? " switch" : " switches") << ", refresh time "
                  << c_.refresh_seconds << " s. Ctrl-C stops.\n";
     console_.err.flush();
@@ -321,6 +336,7 @@ class NetworkRun {
     after_event_ = nullptr;
     if (hooks) hooks->Stop();  // --exec: the running hook ends with the watch
     if (metrics_) metrics_->SetHookFigures(nullptr);  // the hooks go with this function
+    reload_ = nullptr;
     if (output_lost) {
       s_.messages.Error("The output is gone (standard output closed); watch stops.");
       return kExitFailed;
@@ -328,6 +344,25 @@ class NetworkRun {
     console_.err << "Stopped by " << (signal_ == SIGINT ? "Ctrl-C" : signal_ == SIGTERM ? "SIGTERM" : "SIGHUP")
                  << ".\n";
     return kExitOk;
+  }
+
+  // watch on SIGHUP: one line on standard error says what the reload did; a file that cannot be
+  // taken is an error message, and the list and the watch go on as they were.
+  void ReloadMonitorList() {
+    const MonitorReload r = s_.dlg.ReloadMonitorFile();
+    constexpr std::string_view kUnchanged = "\nmonitor.cfg was not reloaded: the Monitor List stays as it was.";
+    if (r.status == MonitorFileStatus::Invalid) {
+      s_.messages.Error(std::string("Invalid configuration file.").append(kUnchanged));
+      return;
+    }
+    if (r.status != MonitorFileStatus::Ok) {
+      s_.messages.Error(MonitorFilePath() + " cannot be read." + std::string(kUnchanged));
+      return;
+    }
+    console_.err << "Reloaded monitor.cfg: " << r.count << (r.count == 1 ? " switch" : " switches") << " ("
+                 << r.added << " added, " << r.removed << " removed).\n";
+    console_.err.flush();
+    if (r.refused > 0) s_.messages.Error("Maximum of 256 devices reached.");
   }
 
   Session& s_;
@@ -340,6 +375,7 @@ class NetworkRun {
   // watch --metrics: the figures outlive the engine, whose poll thread counts into them.
   std::unique_ptr<WatchMetrics> metrics_;
   std::unique_ptr<MetricsServer> metrics_server_;
+  std::function<void()> reload_;
 };
 
 }  // namespace
@@ -366,6 +402,11 @@ int RunCli(const std::vector<std::string>& args, Console& console) {
 
   // The first start of an installed program makes the per-user folder, before anything reads it.
   PrepareConfigFolder();
+  if (c.seed_settings && !SeedConfigFolderOfProcess()) {
+    console.err << "switchdesk-cli: the settings folder " << ConfigFolderPath()
+                << " could not be given the installed define.ecf (" << DefaultSettingsPathOfProcess() << ").\n";
+    return kExitFailed;
+  }
   Session s(console, c.yes);
   switch (c.kind) {
     case CommandKind::Discover:

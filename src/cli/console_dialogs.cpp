@@ -11,7 +11,21 @@ void ConsoleMessages::ShowMessage(std::string_view text, std::string_view title,
   std::lock_guard lock(mutex_);
   if (icon == MessageIcon::Error) ++errors_;
   if (icon == MessageIcon::Warning) ++warnings_;
-  err_ << title << ": " << text << '\n';
+  const char* priority = !journal_ ? nullptr
+                         : icon == MessageIcon::Error ? "<3>"
+                         : icon == MessageIcon::Warning ? "<4>"
+                                                        : nullptr;
+  if (priority == nullptr) {
+    err_ << title << ": " << text << '\n';
+  } else {
+    // The journal reads a priority per line.
+    err_ << priority << title << ": ";
+    for (char c : text) {
+      err_ << c;
+      if (c == '\n') err_ << priority;
+    }
+    err_ << '\n';
+  }
   err_.flush();
   if (observer_) observer_(text, icon);
 }

@@ -31,11 +31,17 @@ struct Console {
   int terminal_fd = -1;
   // Standard output is a terminal: progress is drawn as a bar instead of lines.
   bool out_is_terminal = false;
+  // Standard output, standard error is the journal's stream (IsJournalStream): lines carry the
+  // journal's priority prefix.
+  bool out_is_journal = false;
+  bool err_is_journal = false;
 };
 
 class ConsoleMessages : public IMessages {
  public:
-  explicit ConsoleMessages(std::ostream& err) : err_(err) {}
+  // With `journal`, each line of an error begins with the journal's "<3>" (error) and each line
+  // of a warning with "<4>" (warning); other messages keep the stream's own priority.
+  explicit ConsoleMessages(std::ostream& err, bool journal = false) : err_(err), journal_(journal) {}
   // "Title: text" on one line (more when the text holds line breaks). Safe from any thread.
   void ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) override;
 
@@ -50,6 +56,7 @@ class ConsoleMessages : public IMessages {
 
  private:
   std::ostream& err_;
+  const bool journal_;
   Observer observer_;
   mutable std::mutex mutex_;
   int errors_ = 0;

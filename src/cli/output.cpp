@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/output.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 
@@ -254,6 +257,29 @@ std::string FormatEventJson(const WatchEvent& event) {
     object["name"] = Marked(event.name);
   }
   return Written(object) + "\n";
+}
+
+bool IsJournalStream(int fd, const char* journal_stream) {
+  if (journal_stream == nullptr) return false;
+  const std::string_view text(journal_stream);
+  const std::size_t colon = text.find(':');
+  if (colon == std::string_view::npos) return false;
+  const auto number = [](std::string_view digits) -> std::optional<unsigned long long> {
+    unsigned long long value = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [at, error] = std::from_chars(digits.data(), end, value);
+    if (digits.empty() || error != std::errc() || at != end) return std::nullopt;
+    return value;
+  };
+  const auto device = number(text.substr(0, colon));
+  const auto inode = number(text.substr(colon + 1));
+  struct stat st {};
+  if (!device || !inode || ::fstat(fd, &st) != 0) return false;
+  return static_cast<unsigned long long>(st.st_dev) == *device && static_cast<unsigned long long>(st.st_ino) == *inode;
+}
+
+std::string_view JournalPriority(const WatchEvent& event) {
+  return event.kind == WatchEvent::Kind::NotAlive ? "<4>" : "<5>";
 }
 
 }  // namespace sd::cli

@@ -48,4 +48,12 @@ std::string FormatEventLine(const WatchEvent& event);
 //   {"event": "trap", "time": ..., "ip": ..., "text": ...}
 std::string FormatEventJson(const WatchEvent& event);
 
+// Whether descriptor `fd` is open on the stream that `journal_stream` names: systemd sets
+// $JOURNAL_STREAM to "DEVICE:INODE" (decimal) of the stream its journal reads a service's output
+// from. False for a null, empty or malformed text.
+bool IsJournalStream(int fd, const char* journal_stream);
+// The priority prefix the journal takes off the start of a line (sd-daemon's "<N>"): "<4>"
+// (warning) for a switch declared not alive, "<5>" (notice) for a recovery and for a trap.
+std::string_view JournalPriority(const WatchEvent& event);
+
 }  // namespace sd::cli

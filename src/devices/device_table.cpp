@@ -85,6 +85,11 @@ bool DeviceTable::Update(int index, const std::function<void(DeviceRecord&)>& ch
 
 void DeviceTable::Zero(int index) { Store(index, ZeroRecord()); }
 
+void DeviceTable::UpdateAll(const std::function<void(std::span<DeviceRecord, kDeviceTableCapacity>)>& change) {
+  std::lock_guard lock(mutex_);
+  change(entries_);
+}
+
 void DeviceTable::NotePollSent(int index) {
   if (!InRange(index)) return;
   std::lock_guard lock(mutex_);

@@ -15,6 +15,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -78,6 +79,10 @@ class DeviceTable {
   // not call back into the table.
   bool Update(int index, const std::function<void(DeviceRecord&)>& change);
   void Zero(int index);
+  // Runs `change` on all 256 entries at once under the table's lock, so that the poll thread
+  // sees the table either before or after the change, never half of it. `change` must leave the
+  // entries in use packed from entry 0 and the rest zero, and must not call back into the table.
+  void UpdateAll(const std::function<void(std::span<DeviceRecord, kDeviceTableCapacity>)>& change);
 
   // Liveness counting before a request is sent by unicast to entry `index`.
   void NotePollSent(int index);

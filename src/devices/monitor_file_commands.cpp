@@ -2,9 +2,10 @@
 #include "devices/monitor_file_commands.h"
 
 #include <algorithm>
+#include <span>
+#include <vector>
 #include <system_error>
 
-#include "devices/monitor_file.h"
 
 namespace sd {
 
@@ -96,6 +97,83 @@ void MonitorFileCommands::OnMonitorLoad() {
     Append(record);
     lists_.NoteMonitorListChanged();
   }
+}
+
+MonitorReload MonitorFileCommands::ReloadMonitorFile() {
+  MonitorFileContents contents = ReadMonitorFile(MonitorFilePath());
+  MonitorReload result;
+  result.status = contents.status;
+  if (contents.status != MonitorFileStatus::Ok) return result;
+
+  // The file's devices as the start-up load takes them, once per address (entries are keyed by
+  // address). The file holds at most 256 records.
+  std::vector<DeviceRecord> wanted;
+  for (DeviceRecord& record : contents.records) {
+    if (!HasAddress(record)) continue;
+    const std::string_view ip = GetText(record.ip_text);
+    if (std::any_of(wanted.begin(), wanted.end(), [&](const DeviceRecord& w) { return GetText(w.ip_text) == ip; })) {
+      continue;
+    }
+    ResetBookkeeping(record);
+    record.status_image = record.status_image == kStatusImageNotAlive ? kStatusImageNotAlive : kStatusImageNone;
+    wanted.push_back(record);
+  }
+  const auto in_file = [&](std::string_view ip) {
+    return std::any_of(wanted.begin(), wanted.end(), [&](const DeviceRecord& w) { return GetText(w.ip_text) == ip; });
+  };
+
+  DeviceTable& monitor = lists_.MonitorTable();
+  const int count = monitor.Count();
+  std::vector<std::string> removed_ips;
+  int kept = 0;
+  monitor.UpdateAll([&](std::span<DeviceRecord, kDeviceTableCapacity> entries) {
+    // The entries that stay, in their order, then the new devices; the rest zero.
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
+      const std::string_view ip = GetText(entries[i].ip_text);
+      if (!in_file(ip)) {
+        removed_ips.emplace_back(ip);
+        continue;
+      }
+      if (next != i) entries[next] = entries[i];
+      ++next;
+    }
+    kept = static_cast<int>(next);
+    for (const DeviceRecord& w : wanted) {
+      const std::string_view ip = GetText(w.ip_text);
+      const auto stays = entries.begin() + kept;
+      if (std::any_of(entries.begin(), stays, [&](const DeviceRecord& e) { return GetText(e.ip_text) == ip; })) {
+        continue;
+      }
+      if (next >= entries.size()) {
+        ++result.refused;
+        continue;
+      }
+      entries[next++] = w;
+    }
+    std::fill(entries.begin() + static_cast<std::ptrdiff_t>(next), entries.end(), ZeroRecord());
+    result.count = static_cast<int>(next);
+  });
+  result.added = result.count - kept;
+  result.removed = static_cast<int>(removed_ips.size());
+
+  // The rows follow: those of removed addresses go, the new devices get theirs at the end. Rows
+  // are matched by their address; should they not come out one per staying entry, they are all
+  // drawn again from the entries.
+  IListControl& list = lists_.MonitorListControl();
+  for (int row = list.RowCount() - 1; row >= 0; --row) {
+    const std::string ip = list.Text(row, kMonitorColumnIp);
+    if (std::find(removed_ips.begin(), removed_ips.end(), ip) != removed_ips.end()) list.DeleteRow(row);
+  }
+  int first_new = kept;
+  if (list.RowCount() != kept) {
+    list.DeleteAllRows();
+    first_new = 0;
+  }
+  for (int i = first_new; i < result.count; ++i) rows_.RefreshMonitorRow(i);
+  // The list is now what the file holds.
+  lists_.NoteMonitorListSaved();
+  return result;
 }
 
 bool MonitorFileCommands::WriteEntries(const std::string& path, int count) {

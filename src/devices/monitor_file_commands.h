@@ -9,12 +9,24 @@
 #include "common/file_dialogs.h"
 #include "common/messages.h"
 #include "devices/device_lists.h"
+#include "devices/monitor_file.h"
 
 namespace sd {
 
 // The filter of both file dialogs.
 inline constexpr std::string_view kMonitorFileFilterName = "config File (*.cfg)";
 inline constexpr std::string_view kMonitorFileFilterGlob = "*.cfg";
+
+// What a reload of monitor.cfg did.
+struct MonitorReload {
+  // Ok: the list now follows the file; Unreadable, Invalid: the list is as it was.
+  MonitorFileStatus status = MonitorFileStatus::Unreadable;
+  int count = 0;    // devices in the list afterwards
+  int added = 0;
+  int removed = 0;
+  int refused = 0;  // devices of the file left out because the list was full
+  bool operator==(const MonitorReload&) const = default;
+};
 
 class MonitorFileCommands {
  public:
@@ -42,6 +54,16 @@ class MonitorFileCommands {
   // records without an IP address silently; once the list holds 256 devices the rest are
   // refused with "Maximum of 256 devices reached.". Existing entries are never changed.
   void OnMonitorLoad();
+
+  // Reads monitor.cfg again into the running Monitor List, for a watch that is told to. A device
+  // whose address stays keeps its entry as it is: its liveness counting, its not-alive verdict,
+  // its image and what it last reported. The entries of addresses the file no longer holds leave
+  // with their rows; the file's other devices are appended as the start-up load takes them (the
+  // first record of each address; the not-alive image kept, any other dropped), up to 256
+  // devices in all. The entries change under one lock, so the poll thread walking the table sees
+  // the list before or after the reload; its pass may then skip or repeat one device. A file
+  // that cannot be read or is not whole records changes nothing; no message is shown here.
+  MonitorReload ReloadMonitorFile();
 
  private:
   bool WriteEntries(const std::string& path, int count);

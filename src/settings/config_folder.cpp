@@ -200,6 +200,10 @@ bool SeedConfigFolder(const std::string& folder, const std::string& default_sett
   return ok;
 }
 
+std::string DefaultSettingsPathOfProcess() { return DefaultSettingsPath(ProcessFolderOnce().executable_folder); }
+
+bool SeedConfigFolderOfProcess() { return SeedConfigFolder(ConfigFolderPath(), DefaultSettingsPathOfProcess()); }
+
 std::string PrepareConfigFolder() {
   if (auto override_folder = NonEmptyVariable("SWITCHDESK_CONFIG_DIR")) return *override_folder;
   const ProcessFolder& folder = ProcessFolderOnce();

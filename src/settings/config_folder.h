@@ -57,6 +57,9 @@ std::string DescribeConfigFolder();
 // configured installation prefix.
 std::string DefaultSettingsPath(const std::string& executable_folder);
 
+// DefaultSettingsPath for the folder of the running program.
+std::string DefaultSettingsPathOfProcess();
+
 // Makes a per-user settings folder ready: creates it (and its parents, new ones readable by the
 // owner only) and copies the default define.ecf into it when it has none. False when the
 // folder could not be made or the copy failed; an existing define.ecf is never touched.
@@ -65,5 +68,8 @@ bool SeedConfigFolder(const std::string& folder, const std::string& default_sett
 // At start-up: seeds the settings folder when it is the per-user one; other folders are used
 // as they are. Returns the folder.
 std::string PrepareConfigFolder();
+// When asked for (a service's own folder, set by $SWITCHDESK_CONFIG_DIR and empty at first):
+// seeds the settings folder whichever rule chose it. False when it could not be made or seeded.
+bool SeedConfigFolderOfProcess();
 
 }  // namespace sd

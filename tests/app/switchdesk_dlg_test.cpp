@@ -542,6 +542,123 @@ TEST_F(SwitchdeskDlgTest, MonitorLoadStopsAtTheCapacity) {
   EXPECT_EQ(messages.shown, std::vector<ShownMessage>{kMaximumReached});
 }
 
+// --- Reload of monitor.cfg (a watch told to read it again) -------------------------------------
+
+TEST_F(SwitchdeskDlgTest, AReloadKeepsTheEntriesThatStayWholeAndFollowsTheFile) {
+  for (const char* ip : {"10.0.0.1", "10.0.0.2", "10.0.0.3"}) Monitor(Switch("", ip));
+  // 10.0.0.1 has been declared not alive and goes on missing polls; 10.0.0.3 answered lately.
+  dlg.UpdateMonitorEntry(0, [](DeviceRecord& e) {
+    e.answered = 0;
+    e.missed_polls = 5;
+    e.row_state = kRowShownNotAlive;
+    e.status_image = kStatusImageNotAlive;
+    SetText(e.system_name, "reported");
+  });
+  dlg.UpdateMonitorEntry(2, [](DeviceRecord& e) { e.row_state = kRowShown; });
+  dlg.OnColumnClickMonitor(kMonitorColumnIp);  // rows descending: .3 .2 .1
+  const DeviceRecord before_1 = dlg.MonitorTable().Entry(0);
+  const DeviceRecord before_3 = dlg.MonitorTable().Entry(2);
+
+  dir.Write("monitor.cfg",
+            FileOf({RawRecord::Device("", "10.0.0.3"),
+                    RawRecord::Device("00000000000a", "10.0.0.1").Text(61, "saved name"),  // stays as it runs
+                    RawRecord::Device("", "10.0.0.4").U32(264, 1),  // stored not alive: kept
+                    RawRecord::Device("", "10.0.0.5").U32(264, 0),  // stored warning: dropped
+                    RawRecord::Device("00000000000f", "10.0.0.4"),  // the address again: skipped
+                    RawRecord::Device("00000000000d", "")}));       // no address: skipped
+  EXPECT_EQ(dlg.ReloadMonitorFile(), (MonitorReload{MonitorFileStatus::Ok, 4, 2, 1, 0}));
+
+  EXPECT_EQ(MonitorEntryIps(), (std::vector<std::string>{"10.0.0.1", "10.0.0.3", "10.0.0.4", "10.0.0.5"}));
+  // The rows of the devices that stay keep their places; the new ones come at the end.
+  EXPECT_EQ(MonitorIps(), (std::vector<std::string>{"10.0.0.3", "10.0.0.1", "10.0.0.4", "10.0.0.5"}));
+  const DeviceRecord after_1 = dlg.MonitorTable().Entry(0);
+  const DeviceRecord after_3 = dlg.MonitorTable().Entry(1);
+  EXPECT_EQ(std::memcmp(&after_1, &before_1, sizeof after_1), 0);
+  EXPECT_EQ(std::memcmp(&after_3, &before_3, sizeof after_3), 0);
+  EXPECT_EQ(monitor_list.Image(1), kStatusImageNotAlive);
+  EXPECT_EQ(monitor_list.Text(1, 5), "reported");
+  const DeviceRecord added = dlg.MonitorTable().Entry(2);
+  EXPECT_EQ(added.row_state, kRowStateNew);
+  EXPECT_EQ(added.answered, 1u);
+  EXPECT_EQ(added.missed_polls, 0u);
+  EXPECT_EQ(GetText(added.mac_text), "");  // the first record of the address
+  EXPECT_EQ((std::vector<int>{monitor_list.Image(2), monitor_list.Image(3)}),
+            (std::vector<int>{kStatusImageNotAlive, kStatusImageNone}));
+  EXPECT_FALSE(dlg.MonitorListChanged());
+  EXPECT_TRUE(messages.shown.empty());
+
+  // A file that is not whole records, or none at all, leaves the list as it was.
+  const std::vector<DeviceRecord> entries = dlg.MonitorTable().Entries(kDeviceTableCapacity);
+  dir.Write("monitor.cfg", std::vector<std::uint8_t>(299, 0));
+  EXPECT_EQ(dlg.ReloadMonitorFile().status, MonitorFileStatus::Invalid);
+  std::filesystem::remove(dir.File("monitor.cfg"));
+  EXPECT_EQ(dlg.ReloadMonitorFile().status, MonitorFileStatus::Unreadable);
+  EXPECT_EQ(std::memcmp(dlg.MonitorTable().Entries(kDeviceTableCapacity).data(), entries.data(),
+                        entries.size() * sizeof(DeviceRecord)),
+            0);
+  EXPECT_EQ(MonitorIps(), (std::vector<std::string>{"10.0.0.3", "10.0.0.1", "10.0.0.4", "10.0.0.5"}));
+
+  // An empty file empties the list.
+  dir.Write("monitor.cfg", {});
+  EXPECT_EQ(dlg.ReloadMonitorFile(), (MonitorReload{MonitorFileStatus::Ok, 0, 0, 4, 0}));
+  EXPECT_TRUE(MonitorIps().empty());
+}
+
+// A list loaded with an address twice (the start-up load takes a file as it was saved) stays
+// within the 256 entries: what does not fit is counted, not stored.
+TEST_F(SwitchdeskDlgTest, AReloadNeverGrowsTheListPast256) {
+  for (int i = 0; i < kDeviceTableCapacity; ++i) Monitor(Switch("", ("10.0.1." + std::to_string(i / 2 + 1)).c_str()));
+  std::vector<std::uint8_t> file;
+  std::vector<std::string> ips;
+  for (int i = 1; i <= 130; ++i) ips.push_back("10.0.1." + std::to_string(i));
+  for (const std::string& ip : ips) {
+    const auto bytes = RawRecord::Device("", ip.c_str()).Bytes();
+    file.insert(file.end(), bytes.begin(), bytes.end());
+  }
+  dir.Write("monitor.cfg", file);
+  EXPECT_EQ(dlg.ReloadMonitorFile(), (MonitorReload{MonitorFileStatus::Ok, 256, 0, 0, 2}));
+  EXPECT_EQ(monitor_list.RowCount(), kDeviceTableCapacity);
+  EXPECT_EQ(MonitorEntryIps().back(), "10.0.1.128");
+  // The fixture's check wants one entry per address.
+  monitor_list.DeleteAllRows();
+  dlg.MonitorTable().Clear();
+}
+
+// The poll thread walks the table by index while reloads change it: it counts every poll into
+// the entry of the address it sent to, so a device that stays loses none of its counting.
+TEST_F(SwitchdeskDlgTest, AReloadWhileThePollThreadWalksTheListLosesNoCounting) {
+  DeviceRecord watched = Switch("", "10.0.0.1");
+  watched.answered = 0;  // each poll now adds a missed poll
+  Monitor(watched);
+  const std::vector<std::uint8_t> layouts[] = {
+      FileOf({RawRecord::Device("", "10.0.0.2"), RawRecord::Device("", "10.0.0.1"), RawRecord::Device("", "10.0.0.3")}),
+      FileOf({RawRecord::Device("", "10.0.0.1"), RawRecord::Device("", "10.0.0.4")}),
+      FileOf({RawRecord::Device("", "10.0.0.5"), RawRecord::Device("", "10.0.0.6"), RawRecord::Device("", "10.0.0.1")}),
+  };
+  std::atomic<bool> done{false};
+  std::uint32_t polls_of_watched = 0;
+  std::thread poll_thread([&] {
+    while (!done.load()) {
+      for (int i = 0; i < kDeviceTableCapacity; ++i) {
+        const auto ip = dlg.NotePollSentAndGetIp(i);
+        if (!ip) break;
+        if (*ip == Ip("10.0.0.1")) ++polls_of_watched;
+      }
+    }
+  });
+  for (int round = 0; round < 600; ++round) {
+    dir.Write("monitor.cfg", layouts[round % 3]);
+    ASSERT_EQ(dlg.ReloadMonitorFile().status, MonitorFileStatus::Ok);
+    ExpectConsistent();
+  }
+  done = true;
+  poll_thread.join();
+  const FindResult f = dlg.MonitorTable().FindByIp("10.0.0.1");
+  ASSERT_TRUE(f.found);
+  EXPECT_GT(polls_of_watched, 0u);
+  EXPECT_EQ(dlg.MonitorTable().Entry(f.index).missed_polls, polls_of_watched);
+}
+
 TEST_F(SwitchdeskDlgTest, TextsOfALoadedRecordNeverRunPastTheirFields) {
   RawRecord r = RawRecord::Device("00000000000a", "10.0.0.1");
   r.Text(20, std::string(41, 'P')).Text(61, std::string(21, 'S'));  // no NUL in either field

@@ -2,7 +2,7 @@
 // switchdesk-cli end to end in the lab: the real program in the manager namespace against the
 // switch simulator. discover prints what the window's Discovery List would show; watch reports a
 // silent switch not alive and its recovery, and a trap, with the window's lines in syslog.log,
-// and stops cleanly on a signal.
+// reads monitor.cfg again on SIGHUP, and stops cleanly on a signal.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -239,6 +239,75 @@ TEST_F(CliLabTest, WatchReportsASilentSwitchNotAliveAndItsRecoveryWithTheWindows
   EXPECT_TRUE(other.empty()) << other.front();
 
   ASSERT_TRUE(watch.Signal(SIGTERM));
+  EXPECT_EQ(watch.Stop(std::chrono::seconds(10)), 0);
+}
+
+// The number of polls the simulator counted for `ip`.
+int Polls(test::ChildProcess& sim, const std::string& ip) {
+  for (const std::string& line : sim.Command("polls")) {
+    if (line.rfind("polls " + ip + " ", 0) == 0) return std::stoi(line.substr(7 + ip.size()));
+  }
+  return 0;
+}
+
+// SIGHUP makes watch read monitor.cfg again. Run as a service runs it: its output and its errors
+// on one stream that $JOURNAL_STREAM names, so its lines carry the journal's priorities. A switch
+// already declared not alive stays so without a second verdict (and its recovery is reported),
+// an added switch is polled, a removed one no longer is; a damaged file changes nothing.
+TEST_F(CliLabTest, SighupReloadsTheMonitorListKeepingTheStateOfTheSwitchesThatStay) {
+  for (const char* ip : {"198.18.0.10", "198.18.0.11", "198.18.0.12"}) {
+    const test::ProgramResult add = Cli({"monitor", "add", ip});
+    ASSERT_EQ(add.status, 0) << add.err;
+  }
+  test::ChildProcess watch;
+  // The shell's own standard output (the pipe the test reads) is the journal's stream.
+  ASSERT_TRUE(watch.Start({"/bin/sh", "-c",
+                           "JOURNAL_STREAM=$(stat -L -c %d:%i /proc/$$/fd/1) exec \"$0\" watch 2>&1",
+                           SWITCHDESK_CLI_PATH}));
+  // Commands, not lines: their answers are read, so the poll counts below read their own.
+  ASSERT_EQ(sim.Command("silence 198.18.0.12"), std::vector<std::string>{"ok"});
+  std::vector<std::string> other;
+  const auto verdict = NextLine(watch, std::regex("<4>" + kTimestamp + R"( 198\.18\.0\.12 Not alive)"),
+                                std::chrono::seconds(60), other);
+  ASSERT_TRUE(verdict) << "no verdict";
+
+  // The file changes under the running watch: 198.18.0.11 leaves, 198.18.0.13 comes.
+  ASSERT_EQ(Cli({"monitor", "remove", "--yes", "198.18.0.11"}).status, 0);
+  ASSERT_EQ(Cli({"monitor", "add", "198.18.0.13"}).status, 0);
+  ASSERT_TRUE(watch.Signal(SIGHUP));
+  ASSERT_TRUE(NextLine(watch, std::regex(R"(Reloaded monitor\.cfg: 3 switches \(1 added, 1 removed\)\.)"),
+                       std::chrono::seconds(10), other))
+      << "no reload line";
+  // A poll sent just before the reload may still be on its way.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const int removed_polls = Polls(sim, "198.18.0.11");
+
+  // A file that is not whole records: an error, and the list goes on as it was.
+  const std::vector<std::uint8_t> good = dir.Read("monitor.cfg");
+  dir.Write("monitor.cfg", std::vector<std::uint8_t>(good.begin(), good.end() - 1));
+  ASSERT_TRUE(watch.Signal(SIGHUP));
+  ASSERT_TRUE(NextLine(watch, std::regex(R"(<3>Error: Invalid configuration file\.)"), std::chrono::seconds(10), other));
+  ASSERT_TRUE(NextLine(watch, std::regex(R"(<3>monitor\.cfg was not reloaded: the Monitor List stays as it was\.)"),
+                       std::chrono::seconds(10), other));
+  dir.Write("monitor.cfg", good);
+
+  // Two poll passes and more: the added switch is polled and answers, the removed one is not
+  // polled, and the silent one gets no second verdict line.
+  std::vector<std::string> after;
+  EXPECT_FALSE(NextLine(watch, std::regex(".*Not alive"), std::chrono::seconds(35), after)) << "a second verdict";
+  EXPECT_GT(Polls(sim, "198.18.0.13"), 0);
+  EXPECT_EQ(Polls(sim, "198.18.0.11"), removed_polls);
+  // It kept its not-alive state: when it answers again, that is a recovery, with its priority.
+  ASSERT_EQ(sim.Command("resume 198.18.0.12"), std::vector<std::string>{"ok"});
+  EXPECT_TRUE(NextLine(watch, std::regex("<5>" + kTimestamp + R"( 198\.18\.0\.12 Recovered)"), std::chrono::seconds(30),
+                       after))
+      << "no recovery";
+  for (const std::string& line : after) ADD_FAILURE() << "unexpected: " << line;
+  const std::string log = Log();
+  EXPECT_EQ(log.find("198.18.0.13 Not alive"), std::string::npos) << log;
+
+  ASSERT_TRUE(watch.Signal(SIGTERM));
+  EXPECT_TRUE(NextLine(watch, std::regex("Stopped by SIGTERM."), std::chrono::seconds(10), other));
   EXPECT_EQ(watch.Stop(std::chrono::seconds(10)), 0);
 }
 

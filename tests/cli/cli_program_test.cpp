@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 
 #include "devices/monitor_file.h"
 #include "settings/settings_file.h"
@@ -147,6 +148,59 @@ TEST(CliProgramTest, AnInstalledProgramUsesThePerUserFolderMadeFromTheInstalledD
   EXPECT_TRUE(fs::exists(root / "xdg" / "switchdesk" / "define.ecf"));
   EXPECT_TRUE(fs::is_empty(root / "bin" / "cfg")) << "a cfg/ beside the program is used as it is";
   EXPECT_FALSE(fs::exists("/somewhere"));
+}
+
+// A service's folder, named by SWITCHDESK_CONFIG_DIR and not there at first: used as it is, it
+// holds no settings and a command refuses; with --seed-settings, monitor import (or watch) makes
+// it from the installed default first, and never touches a define.ecf it already has.
+TEST(CliProgramTest, SeedSettingsGivesAnOverrideFolderTheInstalledDefaultOnlyWhenAsked) {
+  namespace fs = std::filesystem;
+  test::TempConfigDir scratch;
+  const fs::path root = scratch.Path();
+  fs::create_directories(root / "bin");
+  fs::create_directories(root / "share" / "switchdesk");
+  fs::copy_file(SWITCHDESK_CLI_PATH, root / "bin" / "switchdesk-cli");
+  const fs::path build_cfg = fs::path(SWITCHDESK_CLI_PATH).parent_path() / "cfg" / "define.ecf";
+  fs::copy_file(build_cfg, root / "share" / "switchdesk" / "define.ecf");
+  const std::vector<std::uint8_t> one_switch = [] {
+    DeviceRecord r = ZeroRecord();
+    SetIp(r, 0xC0A8000A);
+    return EncodeMonitorFile(std::span<const DeviceRecord>(&r, 1));
+  }();
+  scratch.Write("saved.cfg", one_switch);
+  const fs::path folder = root / "var" / "lib" / "private" / "switchdesk";
+  const auto run = [&](std::vector<std::string> args) {
+    std::vector<std::string> argv = {"env", "SWITCHDESK_CONFIG_DIR=" + folder.string(), (root / "bin" / "switchdesk-cli").string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return test::RunProgram(argv);
+  };
+
+  const test::ProgramResult plain = run({"monitor", "import", scratch.File("saved.cfg")});
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_FALSE(fs::exists(folder)) << "an override is used as it is";
+
+  const test::ProgramResult seeded = run({"monitor", "import", "--seed-settings", scratch.File("saved.cfg")});
+  EXPECT_EQ(seeded.status, 0) << seeded.err;
+  std::ifstream made(folder / "define.ecf", std::ios::binary), shipped(build_cfg, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(made), {}),
+            std::string(std::istreambuf_iterator<char>(shipped), {}));
+  EXPECT_EQ(fs::file_size(folder / "monitor.cfg"), kMonitorRecordSize);
+  EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+
+  // A define.ecf of its own stays; the watch of an empty list stops before any socket opens.
+  { std::ofstream(folder / "define.ecf", std::ios::binary | std::ios::trunc) << "own"; }
+  fs::remove(folder / "monitor.cfg");
+  const test::ProgramResult watch = run({"watch", "--seed-settings"});
+  EXPECT_EQ(watch.status, 1);
+  std::ifstream own(folder / "define.ecf", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(own), {}), "own");
+
+  // Without the installed default there is nothing to seed from, and the command says so.
+  fs::remove(root / "share" / "switchdesk" / "define.ecf");
+  fs::remove_all(folder);
+  const test::ProgramResult missing = run({"monitor", "import", "--seed-settings", scratch.File("saved.cfg")});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("could not be given the installed define.ecf"), std::string::npos) << missing.err;
 }
 
 }  // namespace

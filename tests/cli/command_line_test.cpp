@@ -61,6 +61,11 @@ TEST(CommandLineTest, AcceptedCommandLines) {
   watch_hook.exec_program = "/usr/local/bin/page me";
   CommandLine watch_hook_limit = watch_hook;
   watch_hook_limit.exec_timeout = 2500ms;
+  CommandLine watch_seeded = Make(CommandKind::Watch);
+  watch_seeded.seed_settings = true;
+  CommandLine import_seeded = Make(CommandKind::MonitorImport);
+  import_seeded.file = "saved.cfg";
+  import_seeded.seed_settings = true;
   CommandLine help_watch;
   help_watch.help_topic = "watch";
   CommandLine help_monitor;
@@ -86,6 +91,8 @@ TEST(CommandLineTest, AcceptedCommandLines) {
       {{"watch", "--metrics", "198.18.0.10:65535"}, watch_metrics_lan},
       {{"watch", "--exec", "/usr/local/bin/page me"}, watch_hook},
       {{"watch", "--exec-timeout=2.5", "--exec", "/usr/local/bin/page me"}, watch_hook_limit},
+      {{"watch", "--seed-settings"}, watch_seeded},
+      {{"monitor", "import", "--seed-settings", "saved.cfg"}, import_seeded},
       {{"watch", "--refresh", "15s", "--help"}, help_watch},
       {{"help", "watch"}, help_watch},
       {{"monitor", "--help"}, help_monitor},
@@ -133,6 +140,8 @@ TEST(CommandLineTest, RefusedCommandLinesNameTheProblemAndTheHelpThatFits) {
       {{"monitor", "import"}, "monitor import takes one FILE", "monitor"},
       {{"monitor", "export", "a.cfg", "b.cfg"}, "monitor export takes one FILE", "monitor"},
       {{"monitor", "list", "--password", "secret"}, "unknown option --password", "monitor"},
+      {{"monitor", "list", "--seed-settings"}, "unknown option --seed-settings", "monitor"},
+      {{"discover", "--seed-settings"}, "unknown option --seed-settings", "discover"},
       {{"watch", "--refresh", "10s"}, "--refresh takes 15s, 30s, 1m, 2m or 5m, not '10s'", "watch"},
       {{"watch", "--metrics", "localhost:9639"}, "--metrics takes ADDRESS:PORT, such as 127.0.0.1:9639, not 'localhost:9639'", "watch"},
       {{"watch", "--metrics", "10...5:9639"}, "--metrics takes ADDRESS:PORT, such as 127.0.0.1:9639, not '10...5:9639'", "watch"},

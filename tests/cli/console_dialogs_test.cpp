@@ -36,6 +36,22 @@ TEST(ConsoleMessagesTest, ABoxIsTitleAndTextOnStandardErrorCountedByIcon) {
   EXPECT_EQ(m.Warnings(), 1);
 }
 
+// On the journal's stream each line of an error or a warning carries its priority; other boxes
+// keep the stream's own.
+TEST(ConsoleMessagesTest, OnTheJournalErrorsAndWarningsCarryTheirPriorityOnEachLine) {
+  std::ostringstream err;
+  ConsoleMessages m(err, true);
+  m.Error("Please check your network connection.\nUtility will close.");
+  m.Warning("Resend failed.");
+  m.Plain("Define.ecf changed.");
+  EXPECT_EQ(err.str(),
+            "<3>Error: Please check your network connection.\n<3>Utility will close.\n"
+            "<4>Warning: Resend failed.\n"
+            "Switchdesk: Define.ecf changed.\n");
+  EXPECT_EQ(m.Errors(), 1);
+  EXPECT_EQ(m.Warnings(), 1);
+}
+
 TEST(ConsoleQuestionsTest, OkCancelAtTheTerminalByYesOrNotAtAll) {
   struct Case {
     std::string typed;

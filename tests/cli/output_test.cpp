@@ -1,9 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/output.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
 
 #include "support/json.h"
+#include "support/temp_dir.h"
 
 namespace sd::cli {
 namespace {
@@ -124,6 +130,41 @@ TEST(OutputTest, EventLinesFollowTheEventLogAndJsonLinesParseBack) {
             "\"text\": \"Port 2 \\u001b link down\"}\n");
   EXPECT_EQ(test::ParseJson(FormatEventJson(trap))->Text("text"), "Port 2 \x1b link down");
   EXPECT_EQ(test::ParseJson(FormatEventJson(verdict))->Text("name"), "core");
+}
+
+// systemd names the journal's stream by device and inode; only the descriptor open on that very
+// file is the journal, so output to a pipe or a file keeps its bytes.
+TEST(OutputTest, TheJournalIsTheStreamJournalStreamNamesAndItsLinesCarryAPriority) {
+  test::TempConfigDir dir;
+  dir.Write("a", {});
+  dir.Write("b", {});
+  const int a = ::open(dir.File("a").c_str(), O_RDONLY | O_CLOEXEC);
+  const int b = ::open(dir.File("b").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(a, 0);
+  ASSERT_GE(b, 0);
+  struct stat st {};
+  ASSERT_EQ(::fstat(a, &st), 0);
+  const std::string device = std::to_string(st.st_dev), inode = std::to_string(st.st_ino);
+  const std::string named = device + ":" + inode;
+  EXPECT_TRUE(IsJournalStream(a, named.c_str()));
+  EXPECT_FALSE(IsJournalStream(b, named.c_str()));
+  for (const std::string& text : {std::string(), device, ":" + inode, device + ":", device + ":" + inode + "x",
+                                  device + ":-" + inode, "+" + named, device + " :" + inode,
+                                  device + ":" + inode + ":1", named + "99999999999999999999999"}) {
+    EXPECT_FALSE(IsJournalStream(a, text.c_str())) << text;
+  }
+  EXPECT_FALSE(IsJournalStream(a, nullptr));
+  EXPECT_FALSE(IsJournalStream(-1, named.c_str()));
+  ::close(a);
+  ::close(b);
+
+  WatchEvent event;
+  event.kind = WatchEvent::Kind::NotAlive;
+  EXPECT_EQ(JournalPriority(event), "<4>");
+  event.kind = WatchEvent::Kind::Recovered;
+  EXPECT_EQ(JournalPriority(event), "<5>");
+  event.kind = WatchEvent::Kind::Trap;
+  EXPECT_EQ(JournalPriority(event), "<5>");
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ expect "switchdesk-cli monitor remove 10.1.2.3 198" "198.18.0.10 198.18.0.11"
 expect "switchdesk-cli monitor import im" "image.bin"
 expect "switchdesk-cli discover --" "--broadcast --help --interface --json --wait"
 expect "switchdesk-cli discover --interface lo" "lo"
-expect "switchdesk-cli watch --" "--exec --exec-timeout --help --interface --json --metrics --refresh"
+expect "switchdesk-cli watch --" "--exec --exec-timeout --help --interface --json --metrics --refresh --seed-settings"
 expect "switchdesk-cli watch --exec im" "image.bin"
 expect "switchdesk-cli watch --exec-timeout " ""
 expect "switchdesk-cli watch --refresh " "15s 1m 2m 30s 5m"
@@ -80,7 +80,7 @@ expect "switchdesk-cli upgrade --wait 1 10.1.2.3 image.bin " ""
 
 # Every option offered is one the parser knows: followed by an unknown one, the command line
 # fails on that one (status 2), never on the option offered.
-for command in discover "monitor list" "monitor remove" "monitor export" watch set password dhcp-refresh upgrade; do
+for command in discover "monitor list" "monitor remove" "monitor export" "monitor import" watch set password dhcp-refresh upgrade; do
   expect_words=($command)
   COMP_WORDS=("$cli" "${expect_words[@]}" --)
   COMP_CWORD=$((${#COMP_WORDS[@]} - 1))

@@ -12,7 +12,9 @@
 #      switches with no warning, and its IGMP reports reach them (the package's capability);
 #      with no_new_privs (file capabilities do not apply) it says once what is missing and how to
 #      grant it, and goes on;
-#   4. starts the window from the Exec line of its installed desktop entry on the offscreen
+#   4. runs the watch as its service would (a dynamic user, CAP_NET_RAW as its one ambient
+#      capability, no_new_privs, the folder root imported a Monitor List into) and reloads it;
+#      starts the window from the Exec line of its installed desktop entry on the offscreen
 #      platform and saves its picture as BUILD/screenshots/installed_from_desktop_entry.png;
 #   5. removes it with apt (remove, not purge) and checks that nothing of it is left but the user's settings folder.
 #
@@ -44,7 +46,7 @@ step() { echo; echo "== $* =="; }
 
 [ "$(id -u)" -eq 0 ] || fail "needs root (run through tools/lab/lab.sh)"
 [ -n "${LAB_SIM_CONTROL:-}" ] || fail "no simulator: run through tools/lab/lab.sh run --sim ..."
-for tool in cpack dpkg-deb apt-get setpriv getcap appstreamcli desktop-file-validate; do
+for tool in cpack dpkg-deb apt-get setpriv getcap appstreamcli desktop-file-validate systemd-analyze systemctl; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
 done
 
@@ -88,7 +90,8 @@ dpkg-deb -e "$deb" "$tmp/control"
 [ -x "$tmp/control/postinst" ] || fail "no executable postinst"
 expected=(usr/bin/switchdesk-cli usr/share/switchdesk/define.ecf usr/share/man/man1/switchdesk-cli.1.gz
           usr/share/doc/switchdesk/copyright usr/share/bash-completion/completions/switchdesk-cli
-          usr/lib/firewalld/services/switchdesk.xml etc/ufw/applications.d/switchdesk)
+          usr/lib/firewalld/services/switchdesk.xml etc/ufw/applications.d/switchdesk
+          lib/systemd/system/switchdesk-watch.service)
 if [ "$window" -eq 1 ]; then
   expected+=(usr/bin/switchdesk usr/share/applications/org.switchdesk.Switchdesk.desktop
              usr/share/metainfo/org.switchdesk.Switchdesk.metainfo.xml
@@ -155,6 +158,16 @@ ok "postinst granted cap_net_raw=ep to ${programs[*]}"
 [ "$(man -w switchdesk-cli)" = /usr/share/man/man1/switchdesk-cli.1.gz ] || fail "man -w switchdesk-cli"
 ok "man switchdesk-cli finds the installed page"
 
+unit=/lib/systemd/system/switchdesk-watch.service
+# Its manual page is the one `man -w` found above (verify's own look would leave a cat page).
+out=$(systemd-analyze verify --man=no "$unit" 2>&1) || { echo "$out"; fail "systemd-analyze verify refused the installed unit"; }
+[ -z "$out" ] || { echo "$out"; fail "systemd-analyze verify warned: $out"; }
+enabled=$(systemctl --root=/ is-enabled switchdesk-watch.service 2>&1 || true)
+[ "$enabled" = disabled ] || fail "switchdesk-watch.service is $enabled after the installation"
+links=$(find /etc/systemd -lname '*switchdesk-watch*' 2>/dev/null)
+[ -z "$links" ] || fail "the installation enabled the service: $links"
+ok "the installed $unit passes systemd-analyze verify and is not enabled"
+
 # ---------------------------------------------------------------------------------------------
 step "An ordinary user runs the installed switchdesk-cli"
 home=$tmp/home
@@ -219,6 +232,72 @@ grep -q "CAP_NET_RAW" "$tmp/err" || fail "the warning does not name CAP_NET_RAW"
 grep -q "sudo setcap cap_net_raw=ep /usr/bin/switchdesk-cli" "$tmp/err" || fail "the warning names no fix"
 [ "$(igmp_count)" -eq "$after" ] || fail "reports were sent without the capability"
 ok "without the capability discover says once what is missing and the setcap fix, and goes on"
+
+# ---------------------------------------------------------------------------------------------
+step "The watch as its service runs it (without systemd: its user, capability and folder)"
+# The README's commands: root imports a Monitor List into the private state folder, which does
+# not exist yet; systemd would then hand the folder to the service's dynamic user and start the
+# watch as that user with CAP_NET_RAW as its one ambient capability and no_new_privs.
+state=/var/lib/private/switchdesk
+maker=$tmp/maker
+mkdir -m 0700 "$maker"
+cp /usr/share/switchdesk/define.ecf "$maker/"
+for ip in 198.18.0.10 198.18.0.11; do
+  SWITCHDESK_CONFIG_DIR=$maker switchdesk-cli monitor add "$ip" >/dev/null || fail "monitor add $ip"
+done
+cp "$maker/monitor.cfg" "$tmp/first.cfg"
+[ ! -e "$state" ] || fail "$state is there before the test"
+made_private=0
+[ -e /var/lib/private ] || made_private=1
+SWITCHDESK_CONFIG_DIR=$state switchdesk-cli monitor import --seed-settings "$tmp/first.cfg" ||
+  fail "the README's import into $state failed"
+cmp -s "$state/define.ecf" /usr/share/switchdesk/define.ecf || fail "$state was not seeded with the installed define.ecf"
+[ "$made_private" -eq 0 ] || [ "$(stat -c %a /var/lib/private)" = 700 ] ||
+  fail "/var/lib/private was made with mode $(stat -c %a /var/lib/private)"
+ls -la "$state"
+# Reports every second (the settings the discovery above used), so that the next lines see one.
+cp "$folder/define.ecf" "$state/define.ecf"
+readonly dynamic=61234  # in systemd's range of dynamic users
+chown -R "$dynamic:$dynamic" "$state"  # what systemd does at the start: the folder was root's
+# /var/lib/private stays closed to other users; the service reaches its folder as
+# /var/lib/switchdesk through what systemd mounts for it, here a bind mount in this namespace.
+mkdir "$tmp/service-view"
+mount --bind "$state" "$tmp/service-view"
+overlays=("$tmp/service-view" "${overlays[@]}")
+before=$(igmp_count)
+coproc service {
+  exec setpriv --reuid=$dynamic --regid=$dynamic --clear-groups --no-new-privs --inh-caps=+net_raw \
+    --ambient-caps=+net_raw env -i PATH=/usr/bin:/bin LANG=C.UTF-8 ASAN_OPTIONS=detect_leaks=0 \
+    SWITCHDESK_CONFIG_DIR=$tmp/service-view switchdesk-cli watch --seed-settings 2>&1
+}
+read_until() {  # $1: a pattern of a whole line; 20 s at most
+  local line
+  while IFS= read -r -t 20 line <&"${service[0]}"; do
+    echo "watch: $line"
+    [[ "$line" =~ $1 ]] && return 0
+  done
+  return 1
+}
+read_until '^Watching 2 switches' || fail "the watch did not start as the service's user"
+sleep 3
+[ "$(igmp_count)" -gt "$before" ] || fail "the watch's IGMP reports did not go out with the ambient capability"
+ok "the watch runs as a dynamic user from $state; its IGMP reports go out with the ambient CAP_NET_RAW"
+
+# A later import by root, then `systemctl reload`: the running watch reads root's monitor.cfg.
+SWITCHDESK_CONFIG_DIR=$maker switchdesk-cli monitor add 198.18.0.12 >/dev/null || fail "monitor add 198.18.0.12"
+SWITCHDESK_CONFIG_DIR=$state switchdesk-cli monitor import "$maker/monitor.cfg" 2>"$tmp/err" || true
+grep -q "Duplicate IP address in Monitor List" "$tmp/err" || { cat "$tmp/err"; fail "the second import merged nothing"; }
+[ "$(stat -c %U:%a "$state/monitor.cfg")" = root:644 ] || fail "root's monitor.cfg is $(stat -c %U:%a "$state/monitor.cfg")"
+kill -HUP "$service_PID"
+read_until '^Reloaded monitor\.cfg: 3 switches \(1 added, 0 removed\)\.$' || fail "the watch did not reload root's monitor.cfg"
+kill -TERM "$service_PID"
+read_until '^Stopped by SIGTERM\.$' || fail "the watch did not stop on SIGTERM"
+wait "$service_PID" || fail "the watch ended with $? on SIGTERM"
+ok "a reload reads the Monitor List root imported later; SIGTERM stops the watch with status 0"
+# The administrator's data, not the package's: gone before the removal is checked.
+umount "$tmp/service-view"
+rm -rf "$state"
+[ "$made_private" -eq 0 ] || rmdir /var/lib/private
 
 # ---------------------------------------------------------------------------------------------
 if [ "$window" -eq 1 ]; then
