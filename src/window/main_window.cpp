@@ -2,6 +2,7 @@
 #include "window/main_window.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QGroupBox>
@@ -11,11 +12,13 @@
 #include <QMouseEvent>
 #include <QMenuBar>
 #include <QPointer>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <array>
 
 #include "window/about_dialog.h"
 #include "window/configuration_dialog.h"
+#include "window/dbus_notifications.h"
 #include "window/desktop_shell.h"
 #include "window/device_list_widget.h"
 #include "window/dhcp_refresh_dialog.h"
@@ -85,6 +88,7 @@ struct MainWindow::OwnServices {
   // The sockets of a window without the network: never opened.
   SocketSet no_sockets;
   SystemInterfaceAddresses interface_addresses;
+  DbusNotifications notifications;
 };
 
 namespace {
@@ -112,6 +116,7 @@ MainWindow::MainWindow(TrapStore& traps, WindowServices services, QWidget* paren
   if (!services_.file_dialogs) services_.file_dialogs = &own_->file_dialogs;
   if (!services_.remote_ip_dialog) services_.remote_ip_dialog = &own_->remote_ip_dialog;
   if (!services_.desktop) services_.desktop = &own_->desktop;
+  if (!services_.notifications) services_.notifications = &own_->notifications;
   discovery_control_ = std::make_unique<QtListControl>(*discovery_list_);
   monitor_control_ = std::make_unique<QtListControl>(*monitor_list_);
   core_ = std::make_unique<CSwitchdeskDlg>(*discovery_control_, *monitor_control_, *services_.messages,
@@ -124,6 +129,8 @@ MainWindow::MainWindow(TrapStore& traps, WindowServices services, QWidget* paren
 // The network goes first, then the core, then the list controls it holds, then the lists.
 MainWindow::~MainWindow() {
   StopNetwork();
+  grouper_.reset();
+  observer_.reset();
   firmware_.reset();
   reboot_seen_.reset();
   upgrade_network_.reset();
@@ -273,6 +280,9 @@ void MainWindow::BuildMenu() {
   interface_menu_->setObjectName(QStringLiteral("networkInterfaceMenu"));
   connect(interface_menu_, &QMenu::aboutToShow, this, [this] { FillNetworkInterfaceMenu(); });
   FillNetworkInterfaceMenu();
+  QAction* notifications = AddCommand(option_menu_, Command::Notifications, "Notifications");
+  notifications->setCheckable(true);
+  notifications->setChecked(true);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
   AddCommand(help, Command::About, "About");
@@ -355,6 +365,7 @@ void MainWindow::ConnectCommands() {
   on_menu(Command::ViewLog, [this] { commands_->OnViewLog(); });
   on_menu(Command::ClearLog, [this] { commands_->OnClearLog(); });
   on_menu(Command::About, [this] { OnAbout(); });
+  connect(ActionOf(Command::Notifications), &QAction::toggled, this, [this](bool on) { SetNotificationsOn(on); });
   on_menu(Command::GroupInterval, [this] {
     if (operations_) operations_->OnGroupInterval();
   });
@@ -364,6 +375,8 @@ void MainWindow::ConnectCommands() {
 bool MainWindow::Initialise(Networking networking) {
   CheckRefreshTime(Command::RefreshTime15s);
   commands_->OnRefreshTime(RefreshSeconds());
+  if (!ui_thread_) ui_thread_ = std::make_unique<QtUiThread>();
+  grouper_ = std::make_unique<NotificationGrouper>(*services_.notifications, *ui_thread_);
   bool can_run = true;
   if (networking == Networking::On) {
     can_run = StartNetwork();
@@ -381,7 +394,46 @@ bool MainWindow::Initialise(Networking networking) {
   if (Settings.multicast_interface_on_off == 0) RemoveGroupIntervalItem();
   CreateOperations();
   ButtonOf(Control::DhcpRefresh)->setEnabled(false);
+  {
+    // The remembered choice; the item's signal would write it back.
+    const QSignalBlocker quiet(ActionOf(Command::Notifications));
+    ActionOf(Command::Notifications)->setChecked(sd::NotificationsOn());
+  }
+  StartWatchingEvents();
   return can_run;
+}
+
+void MainWindow::StartWatchingEvents() {
+  observer_.reset();
+  if (grouper_ && NotificationsOn()) observer_ = std::make_unique<WatchObserver>(core_->MonitorTable(), traps_);
+}
+
+bool MainWindow::NotificationsOn() const { return ActionOf(Command::Notifications)->isChecked(); }
+
+void MainWindow::SetNotificationsOn(bool on) {
+  {
+    const QSignalBlocker quiet(ActionOf(Command::Notifications));
+    ActionOf(Command::Notifications)->setChecked(on);
+  }
+  // Kept for this run even where the settings folder takes no file.
+  RememberNotificationsOn(on);
+  if (grouper_) grouper_->Drop();
+  // Turned on again, what happened meanwhile is not news.
+  StartWatchingEvents();
+}
+
+bool MainWindow::UserAtWindow() const {
+  for (const QWidget* w = QApplication::activeWindow(); w != nullptr; w = w->parentWidget()) {
+    if (w == this) return true;
+  }
+  return false;
+}
+
+void MainWindow::AfterEvents() {
+  if (!observer_) return;
+  // The notifications carry no time of their own: the desktop stamps them.
+  const std::vector<WatchEvent> events = observer_->Look("");
+  if (!events.empty() && !UserAtWindow()) grouper_->Add(events);
 }
 
 void MainWindow::CreateOperations() {
@@ -431,7 +483,6 @@ void MainWindow::OnListSelection(TableKind list) {
 }
 
 bool MainWindow::StartNetwork() {
-  ui_thread_ = std::make_unique<QtUiThread>();
   engine_ = std::make_unique<NetworkEngine>(core_->Lists(), *services_.messages, *this, *ui_thread_, traps_);
   engine_->Sockets().ChooseInterface(chosen_interface_);
   const StartupOutcome outcome = StartCore(*core_, *engine_, traps_, *services_.messages);
@@ -447,12 +498,16 @@ bool MainWindow::StartNetwork() {
               for (int i = 0; i < kDatagramsPerReadiness && watching && watching->isEnabled(); ++i) {
                 if (!engine_->ReceiveDatagram(*socket)) break;
               }
+              AfterEvents();
             });
     socket_notifiers_.push_back(notifier);
   }
   liveness_timer_ = new QTimer(this);
   liveness_timer_->setInterval(5000);
-  connect(liveness_timer_, &QTimer::timeout, this, [this] { engine_->OnLivenessTimer(); });
+  connect(liveness_timer_, &QTimer::timeout, this, [this] {
+    engine_->OnLivenessTimer();
+    AfterEvents();
+  });
   liveness_timer_->start();
   return true;
 }

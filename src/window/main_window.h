@@ -17,12 +17,15 @@
 #include <memory>
 
 #include "app/main_window_commands.h"
+#include "app/notification_grouper.h"
+#include "app/watch_observer.h"
 #include "window/firmware_upgrade_launcher.h"
 #include "app/network_engine.h"
 #include "app/switchdesk_dlg.h"
 #include "common/desktop_shell.h"
 #include "common/file_dialogs.h"
 #include "common/messages.h"
+#include "common/notifications.h"
 #include "common/questions.h"
 #include "common/remote_ip_dialog.h"
 #include "common/trap_indicator.h"
@@ -65,6 +68,7 @@ enum class Command {
   About = 32783,
   ClearLog = 32791,
   GroupInterval = 32793,
+  Notifications = 32794,
 };
 
 // The refresh interval, in seconds, that each "Refresh time" item chooses.
@@ -87,6 +91,9 @@ struct WindowServices {
   // What "Upgrade firmware" works with once the gate has let it go on; whatever is left empty
   // the window provides (see FirmwareUpgradeServices).
   FirmwareUpgradeServices firmware;
+  // Where the desktop notifications of watch events go; left empty, to the desktop's
+  // notification service on the session bus.
+  INotifications* notifications = nullptr;
 };
 
 // What "Upgrade firmware" runs once the operation gate has let it go on. The window's own runs
@@ -129,6 +136,17 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   void ChooseNetworkInterface(const std::string& name);
   const std::string& ChosenNetworkInterface() const { return chosen_interface_; }
   QMenu* NetworkInterfaceMenu() const { return interface_menu_; }
+
+  // Option > "Notifications": while checked (the default, remembered per settings folder), a
+  // switch declared not alive, a recovery or a trap is told by a desktop notification when the
+  // window is not the active one; bursts are grouped to one notification a second.
+  void SetNotificationsOn(bool on);
+  bool NotificationsOn() const;
+  // Looks for those events in the Monitor List and the trap store; the window calls it after
+  // each batch of datagrams and each liveness tick.
+  void AfterEvents();
+  // Whether the user is at the window: it, or a window it owns, is the active window.
+  bool UserAtWindow() const;
 
   // The toolkit-free main dialog the window forwards to, and the window's own commands.
   CSwitchdeskDlg& Core() const { return *core_; }
@@ -185,6 +203,8 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   void OnViewTrap();
   void OnAbout();
   void OnDiscover();
+  // The observer's first look, once the lists are loaded, when the notifications are on.
+  void StartWatchingEvents();
   void OnUpgradeFirmware();
   // A mouse click in a list, or any change of its selection (keyboard, program), sets "DHCP
   // Refresh" as the device operations say.
@@ -218,6 +238,8 @@ class MainWindow : public QMainWindow, public ITrapIndicator {
   std::unique_ptr<FirmwareUpgradeLauncherQt> firmware_;
   std::vector<QSocketNotifier*> socket_notifiers_;
   QTimer* liveness_timer_ = nullptr;
+  std::unique_ptr<WatchObserver> observer_;
+  std::unique_ptr<NotificationGrouper> grouper_;
 
   QTreeWidget* discovery_list_ = nullptr;
   QTreeWidget* monitor_list_ = nullptr;

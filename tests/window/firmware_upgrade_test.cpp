@@ -264,7 +264,7 @@ struct OneAddress : IInterfaceAddresses {
 class WindowFirmwareTest : public WindowTest {
  protected:
   WindowFirmwareTest() {
-    WindowServices services{&ui.messages, &ui.questions, &ui.file_dialogs, &ui.remote_ip, &ui.desktop, &ui.sender, {}};
+    WindowServices services{&ui.messages, &ui.questions, &ui.file_dialogs, &ui.remote_ip, &ui.desktop, &ui.sender, {}, &ui.notifications};
     services.firmware.network = &network;
     services.firmware.transport = &transport;
     services.firmware.reboot_seen = &reboot_seen;

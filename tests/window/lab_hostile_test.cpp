@@ -107,7 +107,7 @@ struct CountedBoxes : QtMessages {
 TEST_F(LabHostileTest, ABurstOfErrorRepliesOpensAtMostOneBoxPerText) {
   CountedBoxes boxes;
   ui.window = std::make_unique<MainWindow>(
-      ui.traps, WindowServices{&boxes, &ui.questions, &ui.file_dialogs, &ui.remote_ip, &ui.desktop, nullptr, {}});
+      ui.traps, WindowServices{&boxes, &ui.questions, &ui.file_dialogs, &ui.remote_ip, &ui.desktop, nullptr, {}, &ui.notifications});
   boxes.SetOwner(ui.window.get());
   ASSERT_TRUE(StartLabSimulator(sim, {"ip=198.18.0.10,mac=02:00:00:00:00:10"}));
   ASSERT_TRUE(window().Initialise(Networking::On));

@@ -398,7 +398,7 @@ TEST_F(LabLoadTest, ExitFromAMessageInTheMiddleOfABurstEndsTheReading) {
     }
   } messages;
   ui.window = std::make_unique<MainWindow>(
-      ui.traps, WindowServices{&messages, &ui.questions, &ui.file_dialogs, &ui.remote_ip, &ui.desktop, nullptr, {}});
+      ui.traps, WindowServices{&messages, &ui.questions, &ui.file_dialogs, &ui.remote_ip, &ui.desktop, nullptr, {}, &ui.notifications});
   messages.window = ui.window.get();
   ASSERT_TRUE(window().Initialise(Networking::On));
   Show();

@@ -149,6 +149,7 @@ TEST_F(MainWindowTest, ColumnsAndGroupIntervalItemFollowTheSetting) {
       std::vector<std::string> v = {"Refresh time"};
       if (group_interval) v.push_back("Group Interval");
       v.push_back("Network interface");
+      v.push_back("Notifications");
       return v;
     };
     EXPECT_EQ(Texts(ColumnHeaders(*fresh.DiscoveryList())), with(features == 1, discovery));
@@ -193,7 +194,7 @@ TEST_F(MainWindowTest, MenuBarHoldsTheFourMenusAndTheirItems) {
             (std::vector<std::string>{"Monitor save", "Monitor save as", "Monitor load", "Exit"}));
   EXPECT_EQ(ActionTexts(TopMenu(window, "View")), (std::vector<std::string>{"View log", "Clear log"}));
   EXPECT_EQ(ActionTexts(TopMenu(window, "Option")),
-            (std::vector<std::string>{"Refresh time", "Group Interval", "Network interface"}));
+            (std::vector<std::string>{"Refresh time", "Group Interval", "Network interface", "Notifications"}));
   EXPECT_EQ(ActionTexts(RefreshMenu(window)),
             (std::vector<std::string>{"15 secs", "30 secs", "1 min", "2 mins", "5 mins"}));
   EXPECT_EQ(ActionTexts(TopMenu(window, "Help")), (std::vector<std::string>{"About"}));
@@ -255,7 +256,7 @@ TEST_F(MainWindowTest, EachRefreshTimeLeavesOnlyItselfCheckedAndSetsItsInterval)
     ASSERT_FALSE(chosen.isEmpty());
     EXPECT_EQ(chosen.takeLast().at(0).toInt(), seconds);
     // Removed at start-up, "Group Interval" stays away after every choice.
-    EXPECT_EQ(ActionTexts(TopMenu(window, "Option")), (std::vector<std::string>{"Refresh time", "Network interface"}));
+    EXPECT_EQ(ActionTexts(TopMenu(window, "Option")), (std::vector<std::string>{"Refresh time", "Network interface", "Notifications"}));
   }
 }
 

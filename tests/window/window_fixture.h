@@ -21,6 +21,7 @@
 #include "support/fake_shell.h"
 #include "support/operations.h"
 #include "support/recording_messages.h"
+#include "support/recording_notifications.h"
 #include "support/temp_dir.h"
 
 namespace sd::test {
@@ -65,9 +66,11 @@ inline QMenu* RefreshMenu(const QMainWindow& window) {
 // through the window's own sockets.
 struct WindowUnderTest {
   explicit WindowUnderTest(bool qt_services = false, bool window_sender = false) {
-    WindowServices services{&messages, &questions, &file_dialogs, &remote_ip, &desktop, &sender, {}};
+    WindowServices services{&messages, &questions, &file_dialogs, &remote_ip, &desktop, &sender, {}, &notifications};
     if (qt_services) services = WindowServices{};
     services.request_sender = window_sender ? nullptr : &sender;
+    // No test reaches the desktop of the machine it runs on.
+    services.notifications = &notifications;
     window = std::make_unique<MainWindow>(traps, services);
   }
   RecordingMessages messages;
@@ -76,6 +79,7 @@ struct WindowUnderTest {
   FakeFileDialogs file_dialogs;
   ScriptedRemoteIpDialog remote_ip;
   RecordingDesktopShell desktop;
+  RecordingNotifications notifications;
   TrapStore traps;
   std::unique_ptr<MainWindow> window;
 };
