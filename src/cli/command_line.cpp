@@ -103,6 +103,7 @@ is declared not alive, each one that answers again and each trap is printed as i
   06/01/2007 14:03:31 198.18.0.11 Trap :Port 2 link down
 
 Ctrl-C or SIGTERM stops it: the threads end, the sockets close, and the exit status is 0.
+SIGHUP stops it too while it has a terminal (the terminal closed). Without one, as a service,
 SIGHUP (systemctl reload) reads monitor.cfg again: the switches that stay keep their state (a
 switch declared not alive stays so, without a new line), new ones are polled, removed ones no
 longer; a file that cannot be read leaves the list as it was. Standard error says what it did.

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/commands.h"
 
+#include <fcntl.h>
 #include <net/if.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -69,6 +71,14 @@ bool StartLists(Session& s) {
 }
 
 int Status(bool ok) { return ok ? kExitOk : kExitFailed; }
+
+// Whether the process has a controlling terminal (a session started from one).
+bool HasControllingTerminal() {
+  const int fd = ::open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
 
 int MonitorList(Session& s, const CommandLine& c, Console& console) {
   const TableView view = ViewOf(s.monitor_list, kMonitorColumnStatus);
@@ -324,8 +334,9 @@ class NetworkRun {
       after_event_();
     });
     // SIGHUP: monitor.cfg again. The observer's next look sees the devices that stay as they
-    // were, so the reload itself reports no verdict or recovery.
-    reload_ = [&] {
+    // were, so the reload itself reports no verdict or recovery. While the watch has a terminal,
+    // SIGHUP is the terminal's hangup and stops it, as it always did; a service has none.
+    if (!HasControllingTerminal()) reload_ = [&] {
       ReloadMonitorList();
       after_event_();
     };

@@ -135,8 +135,10 @@ void WatchMetrics::Update(const std::vector<DeviceRecord>& entries) {
     s.ip_text = GetText(e.ip_text);
     s.mac = GetText(e.mac_text);
     s.name = GetText(e.system_name);
-    // Down from the liveness timer's verdict until a reply found by address draws the row again.
-    s.up = e.row_state != kRowShownNotAlive && e.status_image != kStatusImageNotAlive;
+    // Down from the liveness timer's verdict until a reply found by address draws the row again
+    // (a reply found by MAC keeps the not-alive image). A switch loaded with the not-alive image
+    // from monitor.cfg is up until a verdict of this watch.
+    s.up = e.row_state != kRowShownNotAlive && (s.up || e.status_image != kStatusImageNotAlive);
     now.push_back(std::move(s));
   }
   switches_ = std::move(now);

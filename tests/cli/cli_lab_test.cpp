@@ -260,9 +260,11 @@ TEST_F(CliLabTest, SighupReloadsTheMonitorListKeepingTheStateOfTheSwitchesThatSt
     ASSERT_EQ(add.status, 0) << add.err;
   }
   test::ChildProcess watch;
-  // The shell's own standard output (the pipe the test reads) is the journal's stream.
+  // The shell's own standard output (the pipe the test reads) is the journal's stream; setsid
+  // leaves any terminal behind, as a service has none (the shell is no group leader, so setsid
+  // keeps its process).
   ASSERT_TRUE(watch.Start({"/bin/sh", "-c",
-                           "JOURNAL_STREAM=$(stat -L -c %d:%i /proc/$$/fd/1) exec \"$0\" watch 2>&1",
+                           "JOURNAL_STREAM=$(stat -L -c %d:%i /proc/$$/fd/1) exec setsid \"$0\" watch 2>&1",
                            SWITCHDESK_CLI_PATH}));
   // Commands, not lines: their answers are read, so the poll counts below read their own.
   ASSERT_EQ(sim.Command("silence 198.18.0.12"), std::vector<std::string>{"ok"});

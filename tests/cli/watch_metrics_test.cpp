@@ -113,6 +113,14 @@ TEST(WatchMetricsTest, FiguresFollowTheMonitorList) {
   EXPECT_NE(text.find("switchdesk_monitored_switches 1\n"), std::string::npos);
   metrics.Update({a, b});
   EXPECT_NE(metrics.Render().find("switchdesk_switch_polls_total{ip=\"198.18.0.11\"} 0\n"), std::string::npos);
+
+  // Saved with the not-alive image, a switch is up until this watch's verdict.
+  WatchMetrics loaded(&FixedClock);
+  DeviceRecord saved = Monitored("020000000012", "198.18.0.12", "spare");
+  saved.status_image = kStatusImageNotAlive;
+  loaded.Update({saved});
+  EXPECT_NE(loaded.Render().find("switchdesk_switch_up{ip=\"198.18.0.12\",mac=\"020000000012\",name=\"spare\"} 1\n"),
+            std::string::npos) << loaded.Render();
 }
 
 TEST(WatchMetricsTest, LabelValuesAreEscapedAndMadeUtf8) {
