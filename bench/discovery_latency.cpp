@@ -15,6 +15,7 @@
 #include "net/event_loop.h"
 #include "settings/trap_store.h"
 #include "support/child_process.h"
+#include "support/lab_settings.h"
 #include "support/main_dialog.h"
 #include "bench/lab_bench.h"
 
@@ -39,10 +40,7 @@ int main(int argc, char** argv) {
   if (!switch_ns || !switch_ips) return Fail("run me through tools/lab/lab.sh run --aliases 256 -- ...");
 
   sd::test::MainDialogFixture f;  // settings: manager 01945AE0, base port 50000, group 239.255.100.100
-  std::vector<std::string> argv_sim = {"ip", "netns", "exec", switch_ns, SWITCHSIM_PATH,
-                                       "--agent-port", "50002", "--manager-port", "50001",
-                                       "--manager-id", "01945AE0", "--group", "239.255.100.100",
-                                       "--manager", "198.18.0.1"};
+  std::vector<std::string> argv_sim = sd::test::LabSimulatorCommand(switch_ns, SWITCHSIM_PATH);
   std::istringstream ips(switch_ips);
   int switches = 0;
   for (std::string ip; ips >> ip; ++switches) {

@@ -25,6 +25,7 @@
 #include "settings/settings_file.h"
 #include "support/child_process.h"
 #include "support/http.h"
+#include "support/lab_settings.h"
 #include "support/run_program.h"
 
 namespace {
@@ -90,16 +91,11 @@ int main(int argc, char** argv) {
   if (!::mkdtemp(folder)) return Fail("no temporary folder");
   ::setenv("SWITCHDESK_CONFIG_DIR", folder, 1);
   {
-    const auto settings = sd::MakeSealedSettings(
-        "manager_id=01945AE0\nbase_port=C350\nmulticast_group=239.255.100.100\nmulticast_interface_on_off=1\n"
-        "multicast_timer_flag=1\nstrlen_multi_timer=3\nmulticast_timer=125\n");
+    const auto settings = sd::MakeSealedSettings(sd::test::kLabDefineEcfText);
     std::ofstream(std::string(folder) + "/define.ecf", std::ios::binary)
         .write(reinterpret_cast<const char*>(settings.data()), static_cast<std::streamsize>(settings.size()));
   }
-  std::vector<std::string> argv_sim = {"ip", "netns", "exec", switch_ns, SWITCHSIM_PATH,
-                                       "--agent-port", "50002", "--manager-port", "50001",
-                                       "--manager-id", "01945AE0", "--group", "239.255.100.100",
-                                       "--manager", "198.18.0.1"};
+  std::vector<std::string> argv_sim = sd::test::LabSimulatorCommand(switch_ns, SWITCHSIM_PATH);
   // The lab's addresses run on past x.x.0.255 and x.x.1.0, which the Monitor List refuses as
   // host addresses: a lab of 258 gives 256 switches.
   std::istringstream ips(switch_ips);

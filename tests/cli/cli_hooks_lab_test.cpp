@@ -20,6 +20,7 @@
 #include "support/child_process.h"
 #include "support/json.h"
 #include "support/lab.h"
+#include "support/lab_settings.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -29,9 +30,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kLabSettings =
-    "manager_id=01945AE0\nbase_port=C350\nmulticast_group=239.255.100.100\nmulticast_interface_on_off=1\n"
-    "multicast_timer_flag=1\nstrlen_multi_timer=3\nmulticast_timer=125\n";
+constexpr const char* kLabSettings = test::kLabDefineEcfText;
 
 const std::vector<std::string> kSwitches = {
     "ip=198.18.0.10,mac=02:00:00:00:00:10,name=edge-1",

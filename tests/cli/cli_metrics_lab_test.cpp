@@ -17,15 +17,14 @@
 #include "support/http.h"
 #include "support/json.h"
 #include "support/lab.h"
+#include "support/lab_settings.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace sd {
 namespace {
 
-constexpr const char* kLabSettings =
-    "manager_id=01945AE0\nbase_port=C350\nmulticast_group=239.255.100.100\nmulticast_interface_on_off=1\n"
-    "multicast_timer_flag=1\nstrlen_multi_timer=3\nmulticast_timer=125\n";
+constexpr const char* kLabSettings = test::kLabDefineEcfText;
 constexpr std::uint32_t kLoopback = 0x7F000001;
 // The lab's manager namespace is the test's own: nothing else listens on these ports there.
 constexpr std::uint16_t kMetricsPort = 9639;
